@@ -1,0 +1,17 @@
+# Test build: the shell's sources for 64-bit Windows, run under 64-bit Wine.
+set(CMAKE_SYSTEM_NAME Windows)
+set(CMAKE_SYSTEM_PROCESSOR x86_64)
+set(ZRQ_MINGW_TRIPLE x86_64-w64-mingw32)
+
+set(CMAKE_C_COMPILER   ${ZRQ_MINGW_TRIPLE}-gcc-posix)
+set(CMAKE_CXX_COMPILER ${ZRQ_MINGW_TRIPLE}-g++-posix)
+set(CMAKE_RC_COMPILER  ${ZRQ_MINGW_TRIPLE}-windres)
+
+set(CMAKE_FIND_ROOT_PATH /usr/${ZRQ_MINGW_TRIPLE})
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+
+# Test programs (GoogleTest discovery and runs) go through Wine.
+set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/../../tools/wine/wine-run)

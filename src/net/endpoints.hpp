@@ -1,0 +1,14 @@
+#pragma once
+
+#include <string>
+
+namespace cv {
+
+// "https://" + the file host (with its port, if the build names one).
+std::string fileHostBaseUrl();
+// The authorization check endpoint, full URL.
+std::string checkEndpointUrl();
+// Trusted download hosts: lower-case names separated by ";" (ports dropped).
+const std::string& trustedDownloadHosts();
+
+}  // namespace cv

@@ -1,0 +1,19 @@
+#pragma once
+
+#include <string>
+
+#include <nlohmann/json.hpp>
+
+#include "net/https_transport.hpp"
+
+namespace cv {
+
+// Largest JSON response the shell accepts, in bytes.
+inline constexpr unsigned long kJsonBodyLimit = 131072;
+
+// GET (empty body) or POST, no host check, body at most kJsonBodyLimit bytes,
+// parsed strictly; a parse error propagates as the JSON library's exception.
+nlohmann::json fetchJson(const std::string& url, const std::string& body,
+                         const Checkpoint& checkpoint);
+
+}  // namespace cv

@@ -1,0 +1,19 @@
+#pragma once
+
+#include <cstdint>
+
+#include <nlohmann/json.hpp>
+
+#include "net/https_transport.hpp"
+
+namespace cv {
+
+std::uint32_t parseVersionCode(const nlohmann::json& value);
+
+// null when there is no newer shell than ownVersion; otherwise a copy of the
+// manifest's "shell" descriptor with "versionCode" set to the number.
+nlohmann::json evaluateShellManifest(const nlohmann::json& manifest, std::uint32_t ownVersion);
+
+nlohmann::json fetchShellManifest(const Checkpoint& checkpoint);
+
+}  // namespace cv

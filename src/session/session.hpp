@@ -1,0 +1,12 @@
+#pragma once
+
+#include "app/command_line.hpp"
+
+namespace cv {
+
+class RunState;
+
+// The worker thread's body: one install attempt from start to end.
+void runSession(RunState& state, const LaunchOptions& options);
+
+}  // namespace cv
