@@ -1,3 +1,61 @@
 #include <windows.h>
+#include <commctrl.h>
+#include <shellapi.h>
 
-int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) { return 0; }
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "app/command_line.hpp"
+#include "app/error.hpp"
+#include "app/progress_window.hpp"
+#include "app/run_state.hpp"
+#include "platform/handles.hpp"
+#include "session/session.hpp"
+
+namespace {
+
+// Throws on any rejection, like the parser itself.
+cv::LaunchOptions readCommandLine() {
+  int count = 0;
+  LPWSTR* vector = ::CommandLineToArgvW(::GetCommandLineW(), &count);
+  cv::ensure(vector != nullptr, cv::InvalidInput, "启动参数无效");
+  const cv::LocalMemory release(reinterpret_cast<HLOCAL>(vector));
+  return cv::parseCommandLine(std::vector<std::wstring>(vector, vector + count));
+}
+
+void pumpMessages(HWND window) {
+  MSG message;
+  while (::GetMessageW(&message, nullptr, 0, 0) > 0) {
+    if (::IsDialogMessageW(window, &message)) continue;
+    ::TranslateMessage(&message);
+    ::DispatchMessageW(&message);
+  }
+}
+
+}  // namespace
+
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
+  cv::LaunchOptions options;
+  try {
+    options = readCommandLine();
+  } catch (...) {
+    return 1;
+  }
+
+  INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_PROGRESS_CLASS};
+  ::InitCommonControlsEx(&controls);
+
+  cv::RunState& state = cv::processRunState();
+  cv::ProgressWindow window(instance, state);
+
+  std::thread worker;
+  try {
+    worker = std::thread([&state, &options] { cv::runSession(state, options); });
+  } catch (...) {
+    return 1;  // no session can run; the window goes with its owner
+  }
+  pumpMessages(window.handle());
+  worker.join();
+  return cv::exitCodeFor(state.resultCode);
+}

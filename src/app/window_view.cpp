@@ -1,0 +1,58 @@
+#include "app/window_view.hpp"
+
+namespace cv {
+
+int scaleForDpi(int value, int dpi) {
+  const long long product = static_cast<long long>(value) * dpi;
+  const long long half = 48;
+  return static_cast<int>(product >= 0 ? (product + half) / 96 : -((-product + half) / 96));
+}
+
+Box scaleForDpi(const Box& box, int dpi) {
+  return {scaleForDpi(box.x, dpi), scaleForDpi(box.y, dpi), scaleForDpi(box.width, dpi),
+          scaleForDpi(box.height, dpi)};
+}
+
+int downloadPercent(std::uint64_t downloadedBytes, std::uint64_t totalBytes) {
+  if (totalBytes == 0) return 0;
+  return static_cast<int>(static_cast<double>(downloadedBytes) * 100.0 /
+                          static_cast<double>(totalBytes));
+}
+
+TickView viewForTick(const TickInput& input) {
+  TickView view;
+  view.buttonEnabled = input.stage != Stage::Launching && !input.cancelRequested;
+  switch (input.stage) {
+    case Stage::Downloading: {
+      const int percent = downloadPercent(input.downloadedBytes, input.totalBytes);
+      const wchar_t* prefix = input.updating ? L"正在更新安装助手… " : L"正在下载安装文件… ";
+      view.statusText = prefix + std::to_wstring(percent) + L"%";
+      view.progressPosition = percent;
+      view.marquee = Marquee::Stop;
+      view.marqueeStyle = false;
+      break;
+    }
+    case Stage::FetchingInfo:
+    case Stage::Verifying:
+    case Stage::Launching:
+      view.statusText = input.stage == Stage::FetchingInfo ? L"正在获取游戏安装信息…"
+                        : input.stage == Stage::Verifying  ? L"正在校验安装文件…"
+                                                           : L"正在启动安装程序…";
+      view.marquee = Marquee::Start;
+      view.marqueeStyle = true;
+      break;
+    case Stage::Finished:
+      view.destroy = true;
+      break;
+    case Stage::Failed:
+      view.statusText = input.message;
+      view.buttonText = kCloseText;
+      view.buttonEnabled = true;
+      view.marquee = Marquee::Stop;
+      view.destroy = input.resultCode == -10;
+      break;
+  }
+  return view;
+}
+
+}  // namespace cv

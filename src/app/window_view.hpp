@@ -1,0 +1,57 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "app/run_state.hpp"
+
+namespace cv {
+
+// Fixed texts of the progress window.
+inline constexpr wchar_t kWindowCaption[] = L"游戏安装助手";
+inline constexpr wchar_t kInitialStatus[] = L"正在准备安装…";
+inline constexpr wchar_t kCancelText[] = L"取消";
+inline constexpr wchar_t kCloseText[] = L"关闭";
+
+// Layout in 96-DPI units: x, y, width, height.
+struct Box {
+  int x, y, width, height;
+};
+inline constexpr Box kWindowBox{0, 0, 600, 205};
+inline constexpr Box kStatusBox{24, 26, 545, 46};
+inline constexpr Box kProgressBox{24, 80, 545, 20};
+inline constexpr Box kButtonBox{469, 120, 100, 30};
+
+// v * dpi / 96, rounded to the nearest integer, halves away from zero.
+int scaleForDpi(int value, int dpi);
+Box scaleForDpi(const Box& box, int dpi);
+
+// What one 80 ms tick reads from the run state.
+struct TickInput {
+  Stage stage = Stage::FetchingInfo;
+  bool cancelRequested = false;
+  bool updating = false;
+  std::uint64_t downloadedBytes = 0;
+  std::uint64_t totalBytes = 0;
+  std::int32_t resultCode = 0;
+  std::wstring message;  // read only when the stage is Failed
+};
+
+enum class Marquee { Unchanged, Start, Stop };
+
+// What the tick does to the window.
+struct TickView {
+  bool buttonEnabled = true;
+  std::optional<std::wstring> statusText;
+  std::optional<int> progressPosition;
+  Marquee marquee = Marquee::Unchanged;
+  std::optional<bool> marqueeStyle;  // set or clear the progress bar's marquee style bit
+  std::optional<std::wstring> buttonText;
+  bool destroy = false;
+};
+
+int downloadPercent(std::uint64_t downloadedBytes, std::uint64_t totalBytes);
+TickView viewForTick(const TickInput& input);
+
+}  // namespace cv

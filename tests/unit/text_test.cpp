@@ -1,0 +1,69 @@
+#include "platform/text.hpp"
+
+#include <gtest/gtest.h>
+
+#include <cctype>
+#include <set>
+
+#include "app/error.hpp"
+
+namespace cv {
+namespace {
+
+template <typename F>
+void expectError(F&& call, const char* message) {
+  try {
+    call();
+    FAIL() << "no error";
+  } catch (const Error& error) {
+    EXPECT_EQ(error.code, -1);
+    EXPECT_STREQ(error.what(), message);
+  }
+}
+
+TEST(TextConversion, EmptyStaysEmpty) {
+  EXPECT_EQ(toUtf8(L""), "");
+  EXPECT_EQ(toWide(""), L"");
+}
+
+TEST(TextConversion, ChineseRoundTripsExactly) {
+  EXPECT_EQ(toUtf8(L"取消"), "\xE5\x8F\x96\xE6\xB6\x88");
+  EXPECT_EQ(toWide(toUtf8(L"正在安装《游戏》")), L"正在安装《游戏》");
+  EXPECT_EQ(toWide("\xF0\x9F\x8E\xAE"), std::wstring(L"\xD83C\xDFAE"));  // outside the BMP
+}
+
+TEST(TextConversion, EmbeddedNulIsKept) {
+  const std::wstring wide(L"a\0b", 3);
+  const std::string narrow("a\0b", 3);
+  EXPECT_EQ(toUtf8(wide), narrow);
+  EXPECT_EQ(toWide(narrow), wide);
+}
+
+TEST(TextConversion, InvalidInputFailsWholly) {
+  expectError([] { toWide("\xC3\x28"); }, "Invalid UTF-8");
+  expectError([] { toWide("ok\xED\xA0\x80"); }, "Invalid UTF-8");  // encoded surrogate
+  expectError([] { toWide("\xC0\xAF"); }, "Invalid UTF-8");        // overlong
+  expectError([] { toUtf8(std::wstring(L"x") + L'\xD800'); }, "Invalid Unicode");
+  expectError([] { toUtf8(std::wstring(1, L'\xDC00') + L"y"); }, "Invalid Unicode");
+}
+
+TEST(AttemptId, HasTheGuidFormInUpperCaseAndIsFresh) {
+  std::set<std::string> seen;
+  for (int i = 0; i < 50; ++i) {
+    const std::string id = newAttemptId();
+    ASSERT_EQ(id.size(), 36u);
+    for (std::size_t at = 0; at < id.size(); ++at) {
+      if (at == 8 || at == 13 || at == 18 || at == 23) {
+        EXPECT_EQ(id[at], '-');
+      } else {
+        EXPECT_TRUE(std::isdigit(static_cast<unsigned char>(id[at])) || (id[at] >= 'A' && id[at] <= 'F'))
+            << id;
+      }
+    }
+    seen.insert(id);
+  }
+  EXPECT_EQ(seen.size(), 50u);
+}
+
+}  // namespace
+}  // namespace cv
