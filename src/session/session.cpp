@@ -1,0 +1,157 @@
+#include "session/session.hpp"
+
+#include <filesystem>
+#include <string>
+#include <system_error>
+
+#include <nlohmann/json.hpp>
+
+#include "app/error.hpp"
+#include "app/run_state.hpp"
+#include "app/version.hpp"
+#include "net/game_config.hpp"
+#include "net/setup_file_name.hpp"
+#include "net/shell_manifest.hpp"
+#include "net/verified_download.hpp"
+#include "platform/locations.hpp"
+#include "platform/named_mutex.hpp"
+#include "platform/text.hpp"
+#include "session/attempt_log.hpp"
+#include "session/channel_record.hpp"
+#include "session/handoff.hpp"
+#include "session/installer_launch.hpp"
+#include "session/session_resources.hpp"
+
+namespace cv {
+namespace {
+
+namespace fs = std::filesystem;
+using nlohmann::json;
+
+constexpr wchar_t kUnexpectedFailure[] = L"安装准备失败，请重新下载后重试";
+constexpr wchar_t kRollbackFailedSuffix[] = L"；渠道恢复失败，请重新运行原渠道安装助手";
+
+// Everything one attempt keeps until its end phase.
+struct Attempt {
+  std::string id;
+  AttemptLog log;
+  SessionResources resources;
+  std::string appId;
+  ChannelRecordBackup recordBackup;
+  bool recordWritten = false;
+};
+
+std::wstring messageOf(const Error& error) {
+  try {
+    return toWide(error.what());
+  } catch (...) {
+    return kUnexpectedFailure;
+  }
+}
+
+void installGame(Attempt& attempt, RunState& state, const std::string& packageId,
+                 const Checkpoint& checkpoint) {
+  const json config = fetchGameConfig(packageId, checkpoint);
+  state.throwIfCancelled();
+  attempt.appId = config.at("appId").get<std::string>();
+  state.setTitle(L"正在安装《" + toWide(config.at("displayName").get<std::string>()) + L"》");
+
+  SessionResources& resources = attempt.resources;
+  resources.lock = createNamedMutex(L"Local\\ZRQSetup-" + toWide(attempt.appId), "无法创建安装锁");
+  ensure(tryAcquireMutex(resources.lock.get()), Busy, "该游戏已有安装助手运行");
+
+  const fs::path staging = fs::path(sdkRootDirectory()) / "temp" / toWide(attempt.id);
+  resources.stagingDirectory = staging.wstring();
+  const json& installer = config.at("installer");
+  const bool isPackage = installer.at("type") == "msi";
+  resources.downloadPath = (staging / (isPackage ? L"original.msi" : L"original.exe")).wstring();
+  downloadVerified(installer, resources.stagingDirectory, resources.downloadPath, state);
+
+  state.enterLaunching();
+  attempt.recordBackup = writeChannelRecord(attempt.appId, config.at("channelCode"));
+  attempt.recordWritten = true;
+  launchInstaller(installer.at("type"), resources.downloadPath, resources.stagingDirectory,
+                  attempt.log);
+  attempt.recordWritten = false;
+  state.publish(Stage::Finished);
+
+  AttemptLog& log = attempt.log;
+  log["status"] = "handed-off";
+  log["packageId"] = packageId;
+  log["motherId"] = installer.at("packageId");
+  log["appId"] = attempt.appId;
+  log["channelCode"] = config.at("channelCode");
+  log["sha256"] = installer.at("sha256");
+  log["shellVersion"] = shellVersionCode;
+}
+
+void runGuarded(Attempt& attempt, RunState& state, const LaunchOptions& options) {
+  const std::string packageId =
+      packageIdFromFileName(fs::path(executablePath()).filename().wstring());
+  state.throwIfCancelled();
+  acknowledgeHandoff(options);
+
+  const Checkpoint checkpoint = [&state] { state.throwIfCancelled(); };
+  const json manifest = fetchShellManifest(checkpoint);
+  if (!manifest.is_null()) {
+    runSelfUpdate(manifest, packageId, attempt.id, options, state, attempt.resources, attempt.log);
+    return;
+  }
+  installGame(attempt, state, packageId, checkpoint);
+}
+
+void removeLeftovers(const SessionResources& resources) {
+  std::error_code ignored;
+  if (!resources.downloadPath.empty()) fs::remove(resources.downloadPath, ignored);
+  // Removing a directory fails while it still holds anything; that is wanted here.
+  if (!resources.stagingDirectory.empty()) fs::remove(resources.stagingDirectory, ignored);
+}
+
+void endAttempt(Attempt& attempt, RunState& state) {
+  const std::int32_t resultCode = state.resultCode;
+  if (resultCode != Success) {
+    attempt.log["status"] = resultCode == Cancelled ? "cancelled" : "failed";
+    if (attempt.recordWritten) {
+      try {
+        restoreChannelRecord(attempt.appId, attempt.recordBackup);
+      } catch (...) {
+        attempt.log["rollbackFailed"] = true;
+        state.appendToMessage(kRollbackFailedSuffix);
+      }
+    }
+    removeLeftovers(attempt.resources);
+  }
+  if (attempt.resources.lock) {
+    ::ReleaseMutex(attempt.resources.lock.get());
+    attempt.resources.lock.reset();
+  }
+  writeAttemptLog(attempt.log, attempt.id, resultCode);
+}
+
+}  // namespace
+
+void runSession(RunState& state, const LaunchOptions& options) {
+  Attempt attempt;
+  try {
+    attempt.id = newAttemptId();
+    attempt.log = newAttemptLog(attempt.id);
+  } catch (const Error& error) {
+    // Without an attempt id there is nothing to log; the failure is still shown.
+    state.reportFailure(error.code, messageOf(error));
+    return;
+  } catch (...) {
+    state.reportFailure(UnexpectedFailure, kUnexpectedFailure);
+    return;
+  }
+
+  try {
+    runGuarded(attempt, state, options);
+  } catch (const Error& error) {
+    state.reportFailure(error.code, messageOf(error));
+  } catch (...) {
+    state.reportFailure(UnexpectedFailure, kUnexpectedFailure);
+  }
+  endAttempt(attempt, state);
+}
+
+}  // namespace cv
