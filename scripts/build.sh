@@ -1,0 +1,15 @@
+#!/usr/bin/env bash
+# Builds the 64-bit test shell (with its unit tests and tools), the second test
+# shell that announces itself as version 3, and the 32-bit release shell.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+jobs=${ZRQ_JOBS:-2}
+
+cmake --preset x64 >/dev/null
+cmake --build --preset x64 -j"$jobs"
+
+cmake --preset x64 -B build/x64-v3 -DBUILD_TESTING=OFF -DZRQ_SHELL_VERSION_CODE=3 >/dev/null
+cmake --build build/x64-v3 --target zrq-setup -j"$jobs"
+
+cmake --preset i686 >/dev/null
+cmake --build --preset i686 -j"$jobs"

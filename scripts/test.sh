@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# Runs every test: installs what is missing, builds both architectures, runs the
+# unit tests under Wine and the end-to-end tests (real shell, Wine, Xvfb, local
+# HTTPS servers) inside a private network namespace.
+set -uo pipefail
+cd "$(dirname "$0")/.."
+root=$PWD
+
+scripts/setup.sh || exit 1
+started=$(date +%s)
+scripts/build.sh || exit 1
+echo "== build took $(( $(date +%s) - started )) s"
+
+export WINEPREFIX="${ZRQ_UNIT_PREFIX:-$root/build/wine-unit}"
+failed=0
+ctest --preset x64 -j2 || failed=1
+/usr/lib/wine/wineserver -k 2>/dev/null || true
+unset WINEPREFIX
+
+export ZRQ_BUILD_DIR="$root/build/x64"
+export ZRQ_SHELL_EXE="$root/build/x64/src/zrq-setup.exe"
+export ZRQ_SHELL_V3_EXE="$root/build/x64-v3/src/zrq-setup.exe"
+export ZRQ_RELEASE_EXE="$root/build/i686/src/zrq-setup.exe"
+tools/netns-run /usr/bin/python3 -m pytest tests/e2e -p no:cacheprovider "$@" || failed=1
+
+echo "== tests took $(( $(date +%s) - started )) s in all"
+exit $failed
