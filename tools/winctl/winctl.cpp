@@ -1,0 +1,486 @@
+// winctl: drives and inspects the setup window from another process in the same
+// Wine prefix. Every result is one JSON object per line, UTF-8, on stdout.
+#include <windows.h>
+#include <commctrl.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cwchar>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr wchar_t kMainClass[] = L"ZRQUnifiedSetup";
+constexpr UINT kMessageTimeoutMs = 2000;
+
+// ---- output -----------------------------------------------------------------
+
+std::string utf8(const std::wstring& text) {
+    if (text.empty()) return {};
+    int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
+                                   nullptr, 0, nullptr, nullptr);
+    std::string out(static_cast<size_t>(size), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), size,
+                        nullptr, nullptr);
+    return out;
+}
+
+std::string jsonString(const std::wstring& text) {
+    std::string in = utf8(text);
+    std::string out = "\"";
+    for (unsigned char c : in) {
+        switch (c) {
+        case '"': out += "\\\""; break;
+        case '\\': out += "\\\\"; break;
+        case '\n': out += "\\n"; break;
+        case '\r': out += "\\r"; break;
+        case '\t': out += "\\t"; break;
+        default:
+            if (c < 0x20) {
+                char buf[8];
+                std::snprintf(buf, sizeof buf, "\\u%04x", c);
+                out += buf;
+            } else {
+                out += static_cast<char>(c);
+            }
+        }
+    }
+    return out + "\"";
+}
+
+// Builds one flat JSON object; members keep the order in which they are added.
+class JsonLine {
+public:
+    JsonLine& raw(const char* key, const std::string& value) {
+        text_ += text_.empty() ? "{" : ",";
+        text_ += "\"";
+        text_ += key;
+        text_ += "\":";
+        text_ += value;
+        return *this;
+    }
+    JsonLine& boolean(const char* key, bool value) { return raw(key, value ? "true" : "false"); }
+    JsonLine& number(const char* key, long long value) { return raw(key, std::to_string(value)); }
+    JsonLine& str(const char* key, const std::wstring& value) { return raw(key, jsonString(value)); }
+    JsonLine& null(const char* key) { return raw(key, "null"); }
+    JsonLine& rect(const char* key, const RECT& r) {
+        return raw(key, "[" + std::to_string(r.left) + "," + std::to_string(r.top) + "," +
+                            std::to_string(r.right - r.left) + "," +
+                            std::to_string(r.bottom - r.top) + "]");
+    }
+    std::string text() const { return text_.empty() ? "{}" : text_ + "}"; }
+
+private:
+    std::string text_;
+};
+
+void emit(const std::string& line) {
+    std::string data = line + "\n";
+    HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
+    DWORD written = 0;
+    WriteFile(out, data.data(), static_cast<DWORD>(data.size()), &written, nullptr);
+}
+
+void emitError(const std::wstring& message) { emit(JsonLine().str("error", message).text()); }
+
+// ---- window inspection ------------------------------------------------------
+
+struct Children {
+    HWND status = nullptr;
+    HWND progress = nullptr;
+    HWND button = nullptr;
+};
+
+BOOL CALLBACK collectChild(HWND child, LPARAM param) {
+    auto* found = reinterpret_cast<Children*>(param);
+    wchar_t cls[64] = {};
+    GetClassNameW(child, cls, 64);
+    if (!found->status && _wcsicmp(cls, L"Static") == 0) found->status = child;
+    else if (!found->progress && _wcsicmp(cls, PROGRESS_CLASSW) == 0) found->progress = child;
+    else if (!found->button && _wcsicmp(cls, L"Button") == 0) found->button = child;
+    return TRUE;
+}
+
+Children findChildren(HWND main) {
+    Children children;
+    EnumChildWindows(main, collectChild, reinterpret_cast<LPARAM>(&children));
+    return children;
+}
+
+HWND findMain() { return FindWindowW(kMainClass, nullptr); }
+
+// Text of a window in another process; false when it does not answer in time.
+bool windowText(HWND hwnd, std::wstring& text) {
+    DWORD_PTR length = 0;
+    if (!SendMessageTimeoutW(hwnd, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, kMessageTimeoutMs,
+                             &length))
+        return false;
+    std::vector<wchar_t> buffer(length + 2, L'\0');
+    DWORD_PTR copied = 0;
+    if (!SendMessageTimeoutW(hwnd, WM_GETTEXT, buffer.size(), reinterpret_cast<LPARAM>(buffer.data()),
+                             SMTO_ABORTIFHUNG, kMessageTimeoutMs, &copied))
+        return false;
+    text.assign(buffer.data(), copied);
+    return true;
+}
+
+void addText(JsonLine& line, const char* key, HWND hwnd) {
+    std::wstring text;
+    if (hwnd && windowText(hwnd, text)) line.str(key, text);
+    else line.null(key);
+}
+
+RECT clientRectOf(HWND child, HWND main) {
+    RECT r{};
+    GetWindowRect(child, &r);
+    MapWindowPoints(nullptr, main, reinterpret_cast<POINT*>(&r), 2);
+    return r;
+}
+
+std::string hex(unsigned long long value) {
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "\"0x%08llX\"", value);
+    return buf;
+}
+
+// The whole observable state of the setup window as one JSON object.
+std::string describe(HWND main) {
+    JsonLine line;
+    if (!main || !IsWindow(main)) {
+        line.boolean("found", false);
+        return line.text();
+    }
+    line.boolean("found", true);
+    addText(line, "caption", main);
+    Children c = findChildren(main);
+    addText(line, "status", c.status);
+    addText(line, "button", c.button);
+    if (c.button) line.boolean("buttonEnabled", IsWindowEnabled(c.button) != FALSE);
+    else line.null("buttonEnabled");
+    if (c.progress) {
+        DWORD_PTR pos = 0;
+        if (SendMessageTimeoutW(c.progress, PBM_GETPOS, 0, 0, SMTO_ABORTIFHUNG, kMessageTimeoutMs, &pos))
+            line.number("progress", static_cast<long long>(pos));
+        else
+            line.null("progress");
+        LONG_PTR style = GetWindowLongPtrW(c.progress, GWL_STYLE);
+        line.boolean("marquee", (style & PBS_MARQUEE) != 0);
+        DWORD_PTR low = 0, high = 0;
+        if (SendMessageTimeoutW(c.progress, PBM_GETRANGE, TRUE, 0, SMTO_ABORTIFHUNG, kMessageTimeoutMs, &low) &&
+            SendMessageTimeoutW(c.progress, PBM_GETRANGE, FALSE, 0, SMTO_ABORTIFHUNG, kMessageTimeoutMs, &high))
+            line.raw("progressRange", "[" + std::to_string(static_cast<int>(low)) + "," +
+                                          std::to_string(static_cast<int>(high)) + "]");
+        else
+            line.null("progressRange");
+    } else {
+        line.null("progress").null("marquee").null("progressRange");
+    }
+    line.boolean("visible", IsWindowVisible(main) != FALSE);
+    line.boolean("enabled", IsWindowEnabled(main) != FALSE);
+    RECT wr{};
+    GetWindowRect(main, &wr);
+    line.rect("windowRect", wr);
+    RECT cr{};
+    GetClientRect(main, &cr);
+    line.rect("clientRect", cr);
+    line.raw("windowStyle", hex(static_cast<DWORD>(GetWindowLongPtrW(main, GWL_STYLE))));
+    line.raw("windowExStyle", hex(static_cast<DWORD>(GetWindowLongPtrW(main, GWL_EXSTYLE))));
+
+    struct Child {
+        const char* rect;
+        const char* style;
+        const char* exStyle;
+        const char* id;
+        HWND hwnd;
+    } kids[] = {
+        {"statusRect", "statusStyle", "statusExStyle", "statusId", c.status},
+        {"progressRect", "progressStyle", "progressExStyle", "progressId", c.progress},
+        {"buttonRect", "buttonStyle", "buttonExStyle", "buttonId", c.button},
+    };
+    for (const Child& k : kids) {
+        if (!k.hwnd) {
+            line.null(k.rect).null(k.style).null(k.exStyle).null(k.id);
+            continue;
+        }
+        line.rect(k.rect, clientRectOf(k.hwnd, main));
+        line.raw(k.style, hex(static_cast<DWORD>(GetWindowLongPtrW(k.hwnd, GWL_STYLE))));
+        line.raw(k.exStyle, hex(static_cast<DWORD>(GetWindowLongPtrW(k.hwnd, GWL_EXSTYLE))));
+        line.number(k.id, GetDlgCtrlID(k.hwnd));
+    }
+    int childCount = 0;
+    for (HWND h = GetWindow(main, GW_CHILD); h; h = GetWindow(h, GW_HWNDNEXT)) ++childCount;
+    line.number("childCount", childCount);
+
+    DWORD pid = 0;
+    DWORD tid = GetWindowThreadProcessId(main, &pid);
+    line.number("pid", pid);
+    GUITHREADINFO gui{};
+    gui.cbSize = sizeof gui;
+    if (GetGUIThreadInfo(tid, &gui)) {
+        const char* focus = "other";
+        if (!gui.hwndFocus) focus = "none";
+        else if (gui.hwndFocus == c.button) focus = "button";
+        else if (gui.hwndFocus == main) focus = "main";
+        line.raw("focus", std::string("\"") + focus + "\"");
+    } else {
+        line.null("focus");
+    }
+    return line.text();
+}
+
+// ---- commands ---------------------------------------------------------------
+
+unsigned long argNumber(const wchar_t* text, bool& ok) {
+    wchar_t* end = nullptr;
+    unsigned long value = std::wcstoul(text, &end, 10);
+    ok = end && *end == L'\0' && end != text;
+    return value;
+}
+
+int cmdWaitWindow(DWORD timeoutMs) {
+    ULONGLONG deadline = GetTickCount64() + timeoutMs;
+    for (;;) {
+        HWND main = findMain();
+        if (main) {
+            emit(describe(main));
+            return 0;
+        }
+        if (GetTickCount64() >= deadline) break;
+        Sleep(20);
+    }
+    emit(describe(nullptr));
+    return 1;
+}
+
+int cmdState() {
+    HWND main = findMain();
+    emit(describe(main));
+    return main ? 0 : 1;
+}
+
+// Prints the state whenever it changes; stops early once a window that was seen is gone.
+int cmdWatch(DWORD durationMs, DWORD intervalMs) {
+    ULONGLONG start = GetTickCount64();
+    std::string last;
+    bool seen = false;
+    for (;;) {
+        ULONGLONG now = GetTickCount64();
+        HWND main = findMain();
+        std::string state = describe(main);
+        if (state != last) {
+            std::string line = state;
+            line.insert(1, "\"t\":" + std::to_string(now - start) + ",");
+            emit(line);
+            last = state;
+        }
+        if (main) seen = true;
+        else if (seen) return 0;
+        if (now - start >= durationMs) return 0;
+        Sleep(intervalMs);
+    }
+}
+
+HWND requireButton(HWND& main) {
+    main = findMain();
+    if (!main) return nullptr;
+    return findChildren(main).button;
+}
+
+int cmdClick() {
+    HWND main = nullptr;
+    HWND button = requireButton(main);
+    if (!button) {
+        emitError(main ? L"no button" : L"no window");
+        return 1;
+    }
+    BOOL ok = PostMessageW(button, BM_CLICK, 0, 0);
+    emit(JsonLine().boolean("posted", ok != FALSE).text());
+    return ok ? 0 : 1;
+}
+
+int cmdClose() {
+    HWND main = findMain();
+    if (!main) {
+        emitError(L"no window");
+        return 1;
+    }
+    BOOL ok = PostMessageW(main, WM_CLOSE, 0, 0);
+    emit(JsonLine().boolean("posted", ok != FALSE).text());
+    return ok ? 0 : 1;
+}
+
+int cmdKey(const wchar_t* name) {
+    UINT vk = 0, scan = 0;
+    if (_wcsicmp(name, L"enter") == 0) vk = VK_RETURN, scan = 0x1C;
+    else if (_wcsicmp(name, L"esc") == 0) vk = VK_ESCAPE, scan = 0x01;
+    else {
+        emitError(L"unknown key");
+        return 2;
+    }
+    HWND main = nullptr;
+    HWND button = requireButton(main);
+    if (!button) {
+        emitError(main ? L"no button" : L"no window");
+        return 1;
+    }
+    LPARAM down = 1 | (static_cast<LPARAM>(scan) << 16);
+    LPARAM up = down | (static_cast<LPARAM>(1) << 30) | (static_cast<LPARAM>(1) << 31);
+    BOOL ok = PostMessageW(button, WM_KEYDOWN, vk, down) && PostMessageW(button, WM_KEYUP, vk, up);
+    emit(JsonLine().boolean("posted", ok != FALSE).text());
+    return ok ? 0 : 1;
+}
+
+int cmdWaitGone(DWORD timeoutMs) {
+    ULONGLONG deadline = GetTickCount64() + timeoutMs;
+    for (;;) {
+        if (!findMain()) {
+            emit(JsonLine().boolean("gone", true).text());
+            return 0;
+        }
+        if (GetTickCount64() >= deadline) break;
+        Sleep(20);
+    }
+    emit(JsonLine().boolean("gone", false).text());
+    return 1;
+}
+
+int cmdHoldMutex(const wchar_t* name, DWORD ms) {
+    HANDLE mutex = CreateMutexW(nullptr, FALSE, name);
+    if (!mutex) {
+        emit(JsonLine().boolean("held", false).number("win32Error", GetLastError()).text());
+        return 1;
+    }
+    bool existed = GetLastError() == ERROR_ALREADY_EXISTS;
+    DWORD wait = WaitForSingleObject(mutex, 0);
+    if (wait != WAIT_OBJECT_0 && wait != WAIT_ABANDONED) {
+        emit(JsonLine().boolean("held", false).boolean("existed", existed).text());
+        CloseHandle(mutex);
+        return 1;
+    }
+    emit(JsonLine().boolean("held", true).boolean("existed", existed)
+             .boolean("abandoned", wait == WAIT_ABANDONED).text());
+    Sleep(ms);
+    ReleaseMutex(mutex);
+    CloseHandle(mutex);
+    emit(JsonLine().boolean("released", true).text());
+    return 0;
+}
+
+// Creates a named event and reports whether someone signals it in time.
+int cmdWaitEvent(const wchar_t* name, DWORD timeoutMs) {
+    HANDLE event = CreateEventW(nullptr, TRUE, FALSE, name);
+    if (!event) {
+        emit(JsonLine().boolean("created", false).number("win32Error", GetLastError()).text());
+        return 1;
+    }
+    emit(JsonLine().boolean("created", true).text());
+    DWORD wait = WaitForSingleObject(event, timeoutMs);
+    emit(JsonLine().boolean("signaled", wait == WAIT_OBJECT_0).text());
+    CloseHandle(event);
+    return wait == WAIT_OBJECT_0 ? 0 : 1;
+}
+
+bool writeAll(HANDLE file, const void* data, DWORD size) {
+    DWORD written = 0;
+    return WriteFile(file, data, size, &written, nullptr) && written == size;
+}
+
+int cmdScreenshot(const wchar_t* path) {
+    HWND main = findMain();
+    if (!main) {
+        emitError(L"no window");
+        return 1;
+    }
+    RECT r{};
+    GetWindowRect(main, &r);
+    int width = r.right - r.left, height = r.bottom - r.top;
+    if (width <= 0 || height <= 0) {
+        emitError(L"empty window");
+        return 1;
+    }
+    HDC screen = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(screen);
+    HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    BitBlt(memory, 0, 0, width, height, screen, r.left, r.top, SRCCOPY);
+    SelectObject(memory, old);
+
+    BITMAPINFOHEADER info{};
+    info.biSize = sizeof info;
+    info.biWidth = width;
+    info.biHeight = height;  // bottom-up, as BMP files store it
+    info.biPlanes = 1;
+    info.biBitCount = 24;
+    info.biCompression = BI_RGB;
+    DWORD stride = (static_cast<DWORD>(width) * 3 + 3) & ~3u;
+    std::vector<unsigned char> pixels(static_cast<size_t>(stride) * height);
+    int rows = GetDIBits(memory, bitmap, 0, height, pixels.data(),
+                         reinterpret_cast<BITMAPINFO*>(&info), DIB_RGB_COLORS);
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+    if (rows != height) {
+        emitError(L"GetDIBits failed");
+        return 1;
+    }
+    info.biSizeImage = static_cast<DWORD>(pixels.size());
+
+    BITMAPFILEHEADER header{};
+    header.bfType = 0x4D42;
+    header.bfOffBits = sizeof header + sizeof info;
+    header.bfSize = header.bfOffBits + info.biSizeImage;
+    HANDLE file = CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        emitError(L"cannot create file");
+        return 1;
+    }
+    bool ok = writeAll(file, &header, sizeof header) && writeAll(file, &info, sizeof info) &&
+              writeAll(file, pixels.data(), info.biSizeImage);
+    CloseHandle(file);
+    emit(JsonLine().boolean("saved", ok).number("width", width).number("height", height).text());
+    return ok ? 0 : 1;
+}
+
+int usage() {
+    emitError(L"usage: winctl wait-window MS | state | watch MS INTERVAL | click | close | "
+              L"key enter|esc | wait-gone MS | hold-mutex NAME MS | wait-event NAME MS | "
+              L"screenshot FILE.bmp");
+    return 2;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    // Real pixels, whatever the system DPI: geometry is compared against scaled values.
+    SetProcessDPIAware();
+    if (argc < 2) return usage();
+    std::wstring cmd = argv[1];
+    bool ok1 = true, ok2 = true;
+    if (cmd == L"state" && argc == 2) return cmdState();
+    if (cmd == L"click" && argc == 2) return cmdClick();
+    if (cmd == L"close" && argc == 2) return cmdClose();
+    if (cmd == L"key" && argc == 3) return cmdKey(argv[2]);
+    if (cmd == L"screenshot" && argc == 3) return cmdScreenshot(argv[2]);
+    if (cmd == L"wait-window" && argc == 3) {
+        DWORD ms = argNumber(argv[2], ok1);
+        return ok1 ? cmdWaitWindow(ms) : usage();
+    }
+    if (cmd == L"wait-gone" && argc == 3) {
+        DWORD ms = argNumber(argv[2], ok1);
+        return ok1 ? cmdWaitGone(ms) : usage();
+    }
+    if (cmd == L"watch" && argc == 4) {
+        DWORD duration = argNumber(argv[2], ok1), interval = argNumber(argv[3], ok2);
+        return ok1 && ok2 ? cmdWatch(duration, interval) : usage();
+    }
+    if (cmd == L"hold-mutex" && argc == 4) {
+        DWORD ms = argNumber(argv[3], ok1);
+        return ok1 ? cmdHoldMutex(argv[2], ms) : usage();
+    }
+    if (cmd == L"wait-event" && argc == 4) {
+        DWORD ms = argNumber(argv[3], ok1);
+        return ok1 ? cmdWaitEvent(argv[2], ms) : usage();
+    }
+    return usage();
+}
