@@ -1,0 +1,66 @@
+#include "platform/file_io.hpp"
+
+#include <windows.h>
+
+#include <filesystem>
+
+#include "app/error.hpp"
+#include "platform/handles.hpp"
+#include "platform/scope_guard.hpp"
+#include "platform/text.hpp"
+
+namespace cv {
+
+void writeFileAtomic(const std::wstring& path, const std::string& content) {
+  const std::filesystem::path parent = std::filesystem::path(path).parent_path();
+  // A bare file name lives in the current directory, which needs no creating.
+  if (!parent.empty()) std::filesystem::create_directories(parent);
+
+  // Content is written in one call; a DWORD must be able to carry its length.
+  ensure(content.size() <= MAXDWORD, SystemFailure, "Atomic write failed");
+
+  const std::wstring temporary = path + L"." + toWide(newAttemptId()) + L".tmp";
+  FileHandle file(::CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
+  ensure(file.valid(), SystemFailure, "Atomic create failed");
+  auto removeTemporary = onScopeExit([&] { ::DeleteFileW(temporary.c_str()); });
+
+  const DWORD length = static_cast<DWORD>(content.size());
+  DWORD written = 0;
+  const bool wrote = ::WriteFile(file.get(), content.data(), length, &written, nullptr) != FALSE;
+  const bool flushed = ::FlushFileBuffers(file.get()) != FALSE;
+  file.reset();
+
+  ensure(wrote && flushed && written == length, SystemFailure, "Atomic write failed");
+  ensure(::MoveFileExW(temporary.c_str(), path.c_str(),
+                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE,
+         SystemFailure, "Atomic write failed");
+  removeTemporary.dismiss();
+}
+
+std::string readFileBounded(const std::wstring& path, std::uint32_t limit) {
+  FileHandle file(::CreateFileW(path.c_str(), GENERIC_READ,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  ensure(file.valid(), SystemFailure, "Read failed");
+
+  LARGE_INTEGER end{};
+  const bool positioned = ::SetFilePointerEx(file.get(), LARGE_INTEGER{}, &end, FILE_END) != FALSE;
+  ensure(positioned && end.QuadPart >= 0 && end.QuadPart <= static_cast<LONGLONG>(limit),
+         SystemFailure, "File exceeds limit");
+
+  const DWORD size = static_cast<DWORD>(end.QuadPart);
+  std::string bytes(size, '\0');
+  ensure(::SetFilePointerEx(file.get(), LARGE_INTEGER{}, nullptr, FILE_BEGIN) != FALSE,
+         SystemFailure, "Short read");
+  DWORD total = 0;
+  while (total < size) {
+    DWORD got = 0;
+    const bool read = ::ReadFile(file.get(), &bytes[total], size - total, &got, nullptr) != FALSE;
+    ensure(read && got > 0, SystemFailure, "Short read");
+    total += got;
+  }
+  return bytes;
+}
+
+}  // namespace cv
