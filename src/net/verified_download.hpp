@@ -6,13 +6,12 @@
 
 #include <nlohmann/json.hpp>
 
+#include "net/download_sink.hpp"
 #include "net/https_transport.hpp"
 
 namespace cv {
 
 class RunState;
-
-using ProgressCallback = std::function<void(std::uint64_t bytesWritten)>;
 
 // Streams the descriptor's url into a new file at target, checking the size per
 // chunk and the SHA-256 at the end; the file is flushed and closed on success.
