@@ -16,4 +16,7 @@ inline constexpr unsigned long kJsonBodyLimit = 131072;
 nlohmann::json fetchJson(const std::string& url, const std::string& body,
                          const Checkpoint& checkpoint);
 
+// Appends one response chunk, refusing (before appending) to grow past kJsonBodyLimit.
+void appendJsonChunk(std::string& buffer, const char* data, unsigned long length);
+
 }  // namespace cv
