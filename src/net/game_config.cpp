@@ -1,0 +1,84 @@
+#include "net/game_config.hpp"
+
+#include <cstdint>
+#include <regex>
+
+#include "app/error.hpp"
+#include "net/endpoints.hpp"
+#include "net/fetch_json.hpp"
+#include "net/installer_descriptor.hpp"
+
+namespace cv {
+
+namespace {
+
+constexpr std::size_t kTextLimit = 256;
+constexpr std::size_t kChannelCodeLimit = 128;
+
+bool isShortText(const nlohmann::json& value) {
+  if (!value.is_string()) return false;
+  const auto& text = value.get_ref<const std::string&>();
+  return !text.empty() && text.size() <= kTextLimit;
+}
+
+}  // namespace
+
+void validateGameConfig(const nlohmann::json& config, const std::string& packageId) {
+  ensure(config.at("schemaVersion") == 1 && config.at("packageId") == packageId, BadData,
+         "安装标识不匹配");
+
+  const std::regex appIdPattern("[a-zA-Z0-9_-]{1,128}");
+  ensure(std::regex_match(config.at("appId").get<std::string>(), appIdPattern), BadData,
+         "游戏标识无效");
+
+  for (const char* key : {"gameId", "channelCode", "displayName"}) {
+    ensure(isShortText(config.at(key)), BadData, "游戏信息无效");
+  }
+  ensure(config.at("channelCode").get_ref<const std::string&>().size() <= kChannelCodeLimit,
+         BadData, "渠道信息无效");
+
+  validateInstallerDescriptor(config.at("installer"));
+}
+
+std::string buildCheckRequest(const nlohmann::json& config, const std::string& packageId) {
+  const nlohmann::json& installer = config.at("installer");
+  const nlohmann::json request = {
+      {"appId", config.at("appId")},
+      {"channelCode", config.at("channelCode")},
+      {"gameId", config.at("gameId")},
+      {"motherId", installer.at("packageId")},
+      {"packageId", packageId},
+      {"schemaVersion", 1},
+      {"sha256", installer.at("sha256")},
+  };
+  return request.dump();
+}
+
+void evaluateCheckResponse(const nlohmann::json& response, const std::string& packageId) {
+  // 64 bits, so that no large code can wrap around to 1.
+  const auto code = response.value("code", std::int64_t{0});
+  if (code == 1) {
+    ensure(response.at("data").at("packageId") == packageId, BadData, "下载验证结果不匹配");
+    return;
+  }
+
+  const auto errorType = response.value("errorType", std::string());
+  if (errorType == "CHANNEL_DISABLED") throw Error(InvalidInput, "当前渠道暂不允许下载");
+  if (errorType == "INVALID_PACKAGE") throw Error(InvalidInput, "安装文件标识无效，请重新下载");
+  if (errorType == "STALE_TASK" || errorType == "INSTALLER_NOT_READY") {
+    throw Error(NetworkFailure, "安装资源正在更新，请稍后重试");
+  }
+  throw Error(NetworkFailure, "游戏暂不可用，请稍后重试");
+}
+
+nlohmann::json fetchGameConfig(const std::string& packageId, const Checkpoint& checkpoint) {
+  nlohmann::json config =
+      fetchJson(fileHostBaseUrl() + "/pc/config/" + packageId + ".json", std::string(), checkpoint);
+  validateGameConfig(config, packageId);
+  const nlohmann::json response =
+      fetchJson(checkEndpointUrl(), buildCheckRequest(config, packageId), checkpoint);
+  evaluateCheckResponse(response, packageId);
+  return config;
+}
+
+}  // namespace cv
