@@ -1,0 +1,60 @@
+#include "session/channel_record.hpp"
+
+#include <filesystem>
+
+#include "app/error.hpp"
+#include "platform/file_io.hpp"
+#include "platform/locations.hpp"
+#include "platform/named_mutex.hpp"
+#include "platform/protected_directory.hpp"
+#include "platform/text.hpp"
+
+namespace cv {
+
+ChannelRecordLock::ChannelRecordLock(const std::string& appId)
+    : mutex_(createNamedMutex(L"Local\\CorvaneSDK-" + toWide(appId), "Game lock failed")) {
+  if (!tryAcquireMutex(mutex_.get())) {
+    mutex_.reset();
+    throw Error(Busy, "Channel record is being written");
+  }
+}
+
+ChannelRecordLock::~ChannelRecordLock() {
+  if (mutex_) ::ReleaseMutex(mutex_.get());
+}
+
+std::string channelRecordText(const nlohmann::json& channelCode) {
+  nlohmann::json record = nlohmann::json::object();
+  record["channelCode"] = channelCode;
+  return record.dump();
+}
+
+ChannelRecordBackup writeChannelRecord(const std::string& appId, const nlohmann::json& channelCode) {
+  const std::wstring directory = appsDirectory(appId);
+  createProtectedDirectory(directory);
+
+  ChannelRecordBackup backup;
+  backup.path = directory + L"\\channel.json";
+  backup.written = channelRecordText(channelCode);
+
+  ChannelRecordLock lock(appId);
+  backup.existed = std::filesystem::exists(std::filesystem::path(backup.path));
+  // Kept as raw bytes, never parsed: whatever was there can be put back.
+  if (backup.existed) backup.previous = readFileBounded(backup.path, kChannelRecordLimit);
+  writeFileAtomic(backup.path, backup.written);
+  return backup;
+}
+
+void restoreChannelRecord(const std::string& appId, const ChannelRecordBackup& backup) {
+  ChannelRecordLock lock(appId);
+  const std::string current = readFileBounded(backup.path, kChannelRecordLimit);
+  // Someone else rewrote the record after us: theirs stays.
+  if (current != backup.written) return;
+  if (backup.existed) {
+    writeFileAtomic(backup.path, backup.previous);
+  } else {
+    std::filesystem::remove(std::filesystem::path(backup.path));
+  }
+}
+
+}  // namespace cv
