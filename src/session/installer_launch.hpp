@@ -1,10 +1,29 @@
 #pragma once
 
+#include <cstdint>
+#include <optional>
 #include <string>
 
 #include <nlohmann/json.hpp>
 
+#include "app/error.hpp"
+
 namespace cv {
+
+// What the shell is asked to open: the installer itself, or msiexec with "/i".
+struct InstallerCommand {
+  std::wstring file;
+  std::optional<std::wstring> parameters;
+};
+
+bool isMsiInstaller(const nlohmann::json& installerType);
+
+// systemDirectory is only used for a package.
+InstallerCommand installerCommand(const nlohmann::json& installerType, const std::wstring& downloadPath,
+                                  const std::wstring& systemDirectory);
+
+// The failure for a start that did not happen: a declined start (1223) is a cancellation.
+Error launchFailure(std::uint32_t win32Error);
 
 // Starts the verified installer without waiting for it (msi through the system
 // directory's msiexec.exe). Records launchWin32Error in the log either way.
