@@ -6,17 +6,12 @@
 #include <nlohmann/json.hpp>
 
 #include "app/command_line.hpp"
+#include "session/handoff_rules.hpp"
 #include "session/session_resources.hpp"
 
 namespace cv {
 
 class RunState;
-
-// Name form a new shell accepts for the handover event.
-bool isValidHandoffEventName(const std::wstring& name);
-// The new shell's command line: "\"path\" --update-target T --update-hops H --update-ready NAME".
-std::wstring handoffCommandLine(const std::wstring& newShellPath, std::uint32_t targetVersion,
-                                std::uint32_t nextHops, const std::wstring& eventName);
 
 // New shell's side, run by every session.
 void acknowledgeHandoff(const LaunchOptions& options);

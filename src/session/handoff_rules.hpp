@@ -1,0 +1,22 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace cv {
+
+inline constexpr wchar_t kHandoffEventPrefix[] = L"Local\\ZRQUpdate-";
+// A shell started with this many hops may not hand over again.
+inline constexpr std::uint32_t kMaxHandoffHops = 3;
+
+// Name form a new shell accepts for the handover event.
+bool isValidHandoffEventName(const std::wstring& name);
+// The new shell's command line: "\"path\" --update-target T --update-hops H --update-ready NAME".
+std::wstring handoffCommandLine(const std::wstring& newShellPath, std::uint32_t targetVersion,
+                                std::uint32_t nextHops, const std::wstring& eventName);
+
+// The last path component, and the path without it (the root keeps its separator).
+std::wstring fileNameOfPath(const std::wstring& path);
+std::wstring directoryOfPath(const std::wstring& path);
+
+}  // namespace cv

@@ -1,0 +1,119 @@
+#include "session/handoff.hpp"
+
+#include <windows.h>
+
+#include <filesystem>
+#include <fstream>
+#include <future>
+#include <thread>
+
+#include <gtest/gtest.h>
+
+#include "app/error.hpp"
+#include "app/run_state.hpp"
+#include "app/version.hpp"
+#include "platform/text.hpp"
+
+namespace cv {
+namespace {
+
+namespace fs = std::filesystem;
+
+void expectError(const std::function<void()>& action, int code, const char* message) {
+  try {
+    action();
+    ADD_FAILURE() << "no failure, expected " << message;
+  } catch (const Error& error) {
+    EXPECT_EQ(error.code, code);
+    EXPECT_STREQ(error.what(), message);
+  }
+}
+
+TEST(HandoffRules, EventNameFormAcceptsOnlyThePrefixAndTheSixtyFourCharacters) {
+  const std::wstring prefix = L"Local\\ZRQUpdate-";
+  EXPECT_TRUE(isValidHandoffEventName(prefix));
+  EXPECT_TRUE(isValidHandoffEventName(prefix + L"0A1b-\\Z" + std::wstring(99 - 23, L'9')));
+  EXPECT_FALSE(isValidHandoffEventName(prefix + std::wstring(100 - 16, L'A')));
+  EXPECT_FALSE(isValidHandoffEventName(L"Local\\ZRQUpdate"));
+  for (const wchar_t* bad : {L"local\\ZRQUpdate-A", L"Local\\ZRQUPDATE-A", L"Global\\ZRQUpdate-A",
+                             L"Local\\ZRQUpdate-A_B", L"Local\\ZRQUpdate-A B", L"Local\\ZRQUpdate-é"}) {
+    EXPECT_FALSE(isValidHandoffEventName(bad)) << toUtf8(bad);
+  }
+}
+
+TEST(HandoffRules, CommandLineQuotesThePathAndListsTheThreeOptions) {
+  EXPECT_EQ(handoffCommandLine(L"C:\\T\\Game_Setup_pc123.exe", 3, 1, L"Local\\ZRQUpdate-AB"),
+            L"\"C:\\T\\Game_Setup_pc123.exe\" --update-target 3 --update-hops 1 --update-ready Local\\ZRQUpdate-AB");
+  EXPECT_EQ(handoffCommandLine(L"C:\\a b\\x.exe", 4294967295u, 3, L"N"),
+            L"\"C:\\a b\\x.exe\" --update-target 4294967295 --update-hops 3 --update-ready N");
+}
+
+TEST(AcknowledgeHandoff, SignalsTheOldShellsEventOnlyForAValidRequest) {
+  acknowledgeHandoff(LaunchOptions{});
+  const std::wstring name = L"Local\\ZRQUpdate-" + toWide(newAttemptId());
+  const HANDLE event = ::CreateEventW(nullptr, TRUE, FALSE, name.c_str());
+
+  expectError([&] { acknowledgeHandoff({name, shellVersionCode + 1, 1}); }, -1, "更新文件版本不匹配");
+  expectError([&] { acknowledgeHandoff({name + L"_", 0, 1}); }, -1, "安装助手交接参数无效");
+  expectError([&] { acknowledgeHandoff({L"Local\\ZRQUpdate-", 0, 1}); }, -9, "安装助手交接失败");
+  EXPECT_EQ(::WaitForSingleObject(event, 0), static_cast<DWORD>(WAIT_TIMEOUT));
+
+  acknowledgeHandoff({name, shellVersionCode, 1});
+  EXPECT_EQ(::WaitForSingleObject(event, 0), WAIT_OBJECT_0);
+  ::CloseHandle(event);
+}
+
+TEST(HandOffToNewShell, HopLimitComesBeforeAnyStart) {
+  const std::wstring missing = fs::temp_directory_path().wstring() + L"\\missing-" + toWide(newAttemptId()) + L".exe";
+  expectError([&] { handOffToNewShell(missing, 3, {L"", 0, 3}); }, -7, "安装助手连续更新，请稍后重试");
+  expectError([&] { handOffToNewShell(missing, 3, {L"", 0, 2}); }, -9, "新安装助手未能启动，请重试");
+}
+
+TEST(HandOffToNewShell, NewShellThatEndsWithoutAcknowledgingFailsTheHandover) {
+  wchar_t self[MAX_PATH] = {};
+  ::GetModuleFileNameW(nullptr, self, MAX_PATH);
+  const fs::path tools = fs::path(self).parent_path().parent_path().parent_path() / "tools" / "test-installer";
+  const fs::path record = fs::temp_directory_path() / ("handoff-" + newAttemptId() + ".json");
+  ::SetEnvironmentVariableW(L"ZRQ_INSTALLER_RECORD", record.wstring().c_str());
+  const std::wstring shell = (tools / "test-installer.exe").wstring();
+  expectError([&] { handOffToNewShell(shell, 7, {L"", 0, 2}); }, -9, "新安装助手未完成交接，请重试");
+  ::SetEnvironmentVariableW(L"ZRQ_INSTALLER_RECORD", nullptr);
+
+  const nlohmann::json run = nlohmann::json::parse(std::ifstream(record));
+  fs::remove(record);
+  const std::string commandLine = run.at("commandLine");
+  const std::string expectedStart = "\"" + toUtf8(shell) + "\" --update-target 7 --update-hops 3 --update-ready ";
+  EXPECT_EQ(commandLine.substr(0, expectedStart.size()), expectedStart);
+  EXPECT_TRUE(isValidHandoffEventName(toWide(run.at("arguments").at(5).get<std::string>())));
+  EXPECT_EQ(run.at("currentDirectory"), toUtf8(tools.wstring()));
+}
+
+TEST(RunSelfUpdate, UpdateLockHeldElsewhereRefusesBeforeDownloading) {
+  const std::string packageId = std::to_string(::GetCurrentProcessId());
+  const std::wstring name = L"Local\\ZRQUpdatePackage-" + toWide(packageId);
+  std::promise<void> held, done;
+  std::thread holder([&] {
+    const HANDLE mutex = ::CreateMutexW(nullptr, FALSE, name.c_str());
+    ::WaitForSingleObject(mutex, 0);
+    held.set_value();
+    done.get_future().wait();
+    ::ReleaseMutex(mutex);
+    ::CloseHandle(mutex);
+  });
+  held.get_future().wait();
+
+  RunState state;
+  SessionResources resources;
+  nlohmann::json log = nlohmann::json::object();
+  expectError([&] { runSelfUpdate(nlohmann::json::object(), packageId, "A", {}, state, resources, log); }, -3,
+              "该安装助手正在更新");
+  done.set_value();
+  holder.join();
+  EXPECT_TRUE(state.updating.load());
+  EXPECT_TRUE(resources.lock.valid());
+  EXPECT_TRUE(resources.downloadPath.empty());
+  EXPECT_EQ(log, nlohmann::json::object());
+}
+
+}  // namespace
+}  // namespace cv
