@@ -2,6 +2,7 @@
 // Wine prefix. Every result is one JSON object per line, UTF-8, on stdout.
 #include <windows.h>
 #include <commctrl.h>
+#include <winhttp.h>
 
 #include <cstdint>
 #include <cstdio>
@@ -152,6 +153,7 @@ std::string describe(HWND main) {
         return line.text();
     }
     line.boolean("found", true);
+    line.number("systemDpi", static_cast<long long>(GetDpiForSystem()));
     addText(line, "caption", main);
     Children c = findChildren(main);
     addText(line, "status", c.status);
@@ -442,10 +444,82 @@ int cmdScreenshot(const wchar_t* path) {
     return ok ? 0 : 1;
 }
 
+// One HTTPS request the way the shell makes them (no redirects followed), for
+// checking the test servers and the prefix's trust store from inside Wine.
+int cmdFetch(const wchar_t* url, const wchar_t* body) {
+    JsonLine line;
+    auto failed = [&](const wchar_t* step) {
+        line.str("failedAt", step).number("win32Error", GetLastError());
+        emit(line.text());
+        return 1;
+    };
+    URL_COMPONENTS parts{};
+    parts.dwStructSize = sizeof parts;
+    parts.dwHostNameLength = parts.dwUrlPathLength = parts.dwExtraInfoLength = static_cast<DWORD>(-1);
+    if (!WinHttpCrackUrl(url, 0, 0, &parts)) return failed(L"crack");
+    std::wstring hostName(parts.lpszHostName, parts.dwHostNameLength);
+    std::wstring object(parts.lpszUrlPath, parts.dwUrlPathLength);
+    object.append(parts.lpszExtraInfo, parts.dwExtraInfoLength);
+    HINTERNET session = WinHttpOpen(L"winctl/1.0", WINHTTP_ACCESS_TYPE_NO_PROXY, nullptr, nullptr, 0);
+    if (!session) return failed(L"open");
+    WinHttpSetTimeouts(session, 5000, 5000, 10000, 10000);
+    HINTERNET connection = WinHttpConnect(session, hostName.c_str(), parts.nPort, 0);
+    HINTERNET request = connection
+        ? WinHttpOpenRequest(connection, body ? L"POST" : L"GET", object.c_str(), nullptr, nullptr,
+                             nullptr, parts.nScheme == INTERNET_SCHEME_HTTPS ? WINHTTP_FLAG_SECURE : 0)
+        : nullptr;
+    int result = 0;
+    if (!request) {
+        result = failed(L"connect");
+    } else {
+        DWORD never = WINHTTP_OPTION_REDIRECT_POLICY_NEVER;
+        WinHttpSetOption(request, WINHTTP_OPTION_REDIRECT_POLICY, &never, sizeof never);
+        std::string payload = body ? utf8(body) : std::string();
+        if (!WinHttpSendRequest(request, L"Content-Type: application/json\r\n", static_cast<DWORD>(-1),
+                                payload.empty() ? nullptr : payload.data(),
+                                static_cast<DWORD>(payload.size()), static_cast<DWORD>(payload.size()), 0)) {
+            result = failed(L"send");
+        } else if (!WinHttpReceiveResponse(request, nullptr)) {
+            result = failed(L"receive");
+        } else {
+            DWORD status = 0, size = sizeof status;
+            WinHttpQueryHeaders(request, WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER, nullptr,
+                                &status, &size, nullptr);
+            line.number("status", status);
+            std::string data;
+            std::vector<char> buffer(65536);
+            DWORD got = 0;
+            bool readOk = true;
+            for (;;) {
+                if (!WinHttpReadData(request, buffer.data(), static_cast<DWORD>(buffer.size()), &got)) {
+                    readOk = false;
+                    line.number("readError", GetLastError());
+                    break;
+                }
+                if (got == 0) break;
+                data.append(buffer.data(), got);
+            }
+            line.boolean("complete", readOk).number("bytes", static_cast<long long>(data.size()));
+            std::wstring head;
+            if (data.size() <= 4096) {
+                int n = MultiByteToWideChar(CP_UTF8, 0, data.data(), static_cast<int>(data.size()), nullptr, 0);
+                head.resize(static_cast<size_t>(n));
+                MultiByteToWideChar(CP_UTF8, 0, data.data(), static_cast<int>(data.size()), head.data(), n);
+                line.str("body", head);
+            }
+            emit(line.text());
+        }
+    }
+    if (request) WinHttpCloseHandle(request);
+    if (connection) WinHttpCloseHandle(connection);
+    WinHttpCloseHandle(session);
+    return result;
+}
+
 int usage() {
     emitError(L"usage: winctl wait-window MS | state | watch MS INTERVAL | click | close | "
               L"key enter|esc | wait-gone MS | hold-mutex NAME MS | wait-event NAME MS | "
-              L"screenshot FILE.bmp");
+              L"screenshot FILE.bmp | fetch URL [BODY]");
     return 2;
 }
 
@@ -462,6 +536,7 @@ int wmain(int argc, wchar_t** argv) {
     if (cmd == L"close" && argc == 2) return cmdClose();
     if (cmd == L"key" && argc == 3) return cmdKey(argv[2]);
     if (cmd == L"screenshot" && argc == 3) return cmdScreenshot(argv[2]);
+    if (cmd == L"fetch" && (argc == 3 || argc == 4)) return cmdFetch(argv[2], argc == 4 ? argv[3] : nullptr);
     if (cmd == L"wait-window" && argc == 3) {
         DWORD ms = argNumber(argv[2], ok1);
         return ok1 ? cmdWaitWindow(ms) : usage();

@@ -1,0 +1,172 @@
+"""Python side of winctl.exe, the window driver that runs inside the test prefix."""
+
+import json
+import subprocess
+import time
+
+from .paths import WINE
+
+
+class WinctlError(RuntimeError):
+    pass
+
+
+class Driver:
+    def __init__(self, prefix, winctl):
+        self.prefix = prefix
+        self.winctl = str(winctl)
+
+    def _run(self, *args, timeout=30.0):
+        """Runs one winctl command; returns (exit code, list of parsed JSON lines)."""
+        proc, out, err = self.prefix.popen([self.winctl, *[str(a) for a in args]], stem="winctl")
+        try:
+            code = proc.wait(timeout)
+        except subprocess.TimeoutExpired:
+            proc.kill()
+            proc.wait()
+            raise WinctlError("winctl %s did not finish within %ss" % (args, timeout))
+        return code, _parse_lines(out.read_bytes(), args)
+
+    def _one(self, *args, timeout=30.0):
+        code, lines = self._run(*args, timeout=timeout)
+        if not lines:
+            raise WinctlError("winctl %s printed nothing (exit %d)" % (args, code))
+        return lines[-1]
+
+    # -- observing -----------------------------------------------------------------
+
+    def state(self):
+        """The window's state (see winctl); {"found": False} when there is none."""
+        return self._one("state")
+
+    def wait_window(self, timeout=15.0):
+        """Waits for the window; returns its state or raises."""
+        st = self._one("wait-window", int(timeout * 1000), timeout=timeout + 30)
+        if not st.get("found"):
+            raise WinctlError("no window of class ZRQUnifiedSetup within %ss" % timeout)
+        return st
+
+    def window_appears(self, timeout):
+        """True when a window shows up within timeout (no exception)."""
+        return bool(self._one("wait-window", int(timeout * 1000), timeout=timeout + 30).get("found"))
+
+    def wait_gone(self, timeout=15.0):
+        """True when the window is gone within timeout."""
+        return bool(self._one("wait-gone", int(timeout * 1000), timeout=timeout + 30).get("gone"))
+
+    def wait_for(self, predicate, timeout=15.0, interval=0.05):
+        """Polls state() until predicate(state) holds; returns that state or raises
+        with the last state seen."""
+        deadline = time.monotonic() + timeout
+        last = None
+        while True:
+            last = self.state()
+            if predicate(last):
+                return last
+            if time.monotonic() >= deadline:
+                raise AssertionError("condition not reached within %ss; last state: %s" % (
+                    timeout, json.dumps(last, ensure_ascii=False)))
+            time.sleep(interval)
+
+    def wait_status(self, text, timeout=15.0):
+        return self.wait_for(lambda s: s.get("status") == text, timeout)
+
+    def watch(self, duration, interval=0.02):
+        """Blocking: the states seen over duration seconds (each with "t" in ms),
+        stopping early when the window goes away."""
+        code, lines = self._run("watch", int(duration * 1000), int(interval * 1000),
+                                timeout=duration + 30)
+        return lines
+
+    def start_watch(self, duration, interval=0.02):
+        """Non-blocking watch; call .result() on the returned object for the states."""
+        return _Watch(self, duration, interval)
+
+    def fetch(self, url, body=None):
+        """One HTTPS request from inside the prefix (WinHTTP, redirects not followed):
+        {"status", "complete", "bytes", "body"} or {"failedAt", "win32Error"}."""
+        return self._one("fetch", url, *([] if body is None else [body]))
+
+    def screenshot(self, bmp_path):
+        return self._one("screenshot", self.prefix.windows_path(bmp_path))
+
+    # -- acting --------------------------------------------------------------------
+
+    def click(self):
+        return self._one("click")
+
+    def close(self):
+        return self._one("close")
+
+    def key(self, name):
+        """name: "enter" or "esc"."""
+        return self._one("key", name)
+
+    def hold_mutex(self, name, ms):
+        """Starts winctl holding the named mutex for ms; returns a handle with .held
+        (after the first line), .wait() and .kill()."""
+        return _Holder(self, ["hold-mutex", name, int(ms)], "held")
+
+    def wait_event(self, name, timeout_ms):
+        """Creates a named event and waits for someone to signal it; .wait() gives the
+        final {"signaled": bool} line."""
+        return _Holder(self, ["wait-event", name, int(timeout_ms)], "created")
+
+
+def _parse_lines(data, args):
+    out = []
+    for raw in data.decode("utf-8").splitlines():
+        raw = raw.strip()
+        if raw:
+            try:
+                out.append(json.loads(raw))
+            except ValueError:
+                raise WinctlError("winctl %s printed non-JSON: %r" % (args, raw))
+    return out
+
+
+class _Background:
+    def __init__(self, driver, args):
+        self.args = args
+        self.proc, self.out, self.err = driver.prefix.popen([driver.winctl, *[str(a) for a in args]],
+                                                            stem="winctl")
+
+    def lines(self):
+        return _parse_lines(self.out.read_bytes(), self.args)
+
+    def wait(self, timeout=60.0):
+        try:
+            self.proc.wait(timeout)
+        except subprocess.TimeoutExpired:
+            self.kill()
+            raise WinctlError("winctl %s did not finish within %ss" % (self.args, timeout))
+        return self.lines()
+
+    def kill(self):
+        if self.proc.poll() is None:
+            self.proc.kill()
+            self.proc.wait()
+
+
+class _Holder(_Background):
+    def __init__(self, driver, args, key, timeout=30.0):
+        super().__init__(driver, args)
+        deadline = time.monotonic() + timeout
+        while True:
+            lines = self.lines()
+            if lines:
+                self.first = lines[0]
+                break
+            if self.proc.poll() is not None or time.monotonic() >= deadline:
+                raise WinctlError("winctl %s gave no answer (exit %s)" % (args, self.proc.poll()))
+            time.sleep(0.02)
+        setattr(self, key, bool(self.first.get(key)))
+
+
+class _Watch(_Background):
+    def __init__(self, driver, duration, interval):
+        super().__init__(driver, ["watch", int(duration * 1000), int(interval * 1000)])
+        self.duration = duration
+
+    def result(self):
+        return self.wait(self.duration + 30)

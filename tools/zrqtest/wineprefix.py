@@ -1,0 +1,205 @@
+"""Wine prefixes for the tests: one template per run, a copy per test, each copy
+with its own persistent wineserver. Wine processes never get the caller's pipes:
+their output goes to files under the prefix's log directory."""
+
+import getpass
+import json
+import os
+import shutil
+import subprocess
+import time
+from pathlib import Path
+
+from .paths import WINE, WINESERVER
+
+FONT_SUBSTITUTES = r"HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontSubstitutes"
+X11_DRIVER = r"HKCU\Software\Wine\X11 Driver"
+DESKTOP = r"HKCU\Control Panel\Desktop"
+SETUP_DIR = "C:\\dl"
+
+
+class WineError(RuntimeError):
+    pass
+
+
+def wine_env(prefix, display=None, extra=None):
+    env = dict(os.environ)
+    env["WINEPREFIX"] = str(prefix)
+    env["WINEDEBUG"] = "-all"
+    env["WINEDLLOVERRIDES"] = "mscoree=;mshtml="
+    if display:
+        env["DISPLAY"] = display
+    env.pop("WINESERVER", None)
+    if extra:
+        env.update(extra)
+    return env
+
+
+class WinePrefix:
+    """A prefix directory plus the helpers the tests read it with."""
+
+    def __init__(self, path, display=None, log_dir=None):
+        self.path = Path(path)
+        self.display = display
+        self.log_dir = Path(log_dir) if log_dir else self.path.parent / (self.path.name + "-logs")
+        self.log_dir.mkdir(parents=True, exist_ok=True)
+        self._counter = 0
+
+    # -- environment and processes ------------------------------------------------
+
+    def env(self, extra=None):
+        return wine_env(self.path, self.display, extra)
+
+    def log_file(self, stem):
+        """A fresh file name in the log directory (never reused within the prefix)."""
+        self._counter += 1
+        return self.log_dir / ("%03d-%s.log" % (self._counter, stem))
+
+    def start_server(self):
+        """Starts a persistent wineserver for this prefix, detached from the caller."""
+        subprocess.run([WINESERVER, "-p"], env=self.env(), stdin=subprocess.DEVNULL,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                       start_new_session=True, check=True, timeout=30)
+
+    def kill_server(self, timeout=30):
+        """Kills every Wine process of this prefix and waits for the server to end."""
+        for args in ([WINESERVER, "-k"], [WINESERVER, "-w"]):
+            try:
+                subprocess.run(args, env=self.env(), stdin=subprocess.DEVNULL,
+                               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                               start_new_session=True, timeout=timeout)
+            except subprocess.TimeoutExpired:
+                pass
+
+    def popen(self, args, stem="wine", extra_env=None):
+        """Starts wine64 with args; stdout and stderr go to files. Returns (proc, out, err)."""
+        out = self.log_file(stem + "-out")
+        err = self.log_file(stem + "-err")
+        with open(out, "wb") as fo, open(err, "wb") as fe:
+            proc = subprocess.Popen([WINE, *[str(a) for a in args]], env=self.env(extra_env),
+                                    stdin=subprocess.DEVNULL, stdout=fo, stderr=fe,
+                                    start_new_session=True)
+        return proc, out, err
+
+    def run(self, args, timeout=60, stem="wine", check=True):
+        """Runs wine64 with args to completion; returns (exit code, stdout bytes)."""
+        proc, out, err = self.popen(args, stem)
+        try:
+            code = proc.wait(timeout)
+        except subprocess.TimeoutExpired:
+            proc.kill()
+            proc.wait()
+            raise WineError("wine64 %s timed out after %ss" % (args, timeout))
+        if check and code != 0:
+            raise WineError("wine64 %s exited with %d: %s" % (
+                args, code, err.read_bytes().decode(errors="replace")[-2000:]))
+        return code, out.read_bytes()
+
+    def reg_add(self, key, name, data, kind="REG_SZ"):
+        self.run(["reg", "add", key, "/v", name, "/t", kind, "/d", str(data), "/f"], stem="reg")
+
+    def set_dpi(self, dpi):
+        """System DPI for programs started afterwards."""
+        self.reg_add(DESKTOP, "LogPixels", int(dpi), "REG_DWORD")
+
+    # -- paths on the Linux side -----------------------------------------------------
+
+    @property
+    def drive_c(self):
+        return self.path / "drive_c"
+
+    @property
+    def user_name(self):
+        users = self.drive_c / "users"
+        candidates = [p.name for p in users.iterdir() if p.is_dir() and p.name != "Public"] \
+            if users.is_dir() else []
+        preferred = getpass.getuser()
+        if preferred in candidates or not candidates:
+            return preferred
+        return candidates[0]
+
+    @property
+    def local_appdata(self):
+        return self.drive_c / "users" / self.user_name / "AppData" / "Local"
+
+    @property
+    def sdk_root(self):
+        return self.local_appdata / "CorvaneSDK"
+
+    def unix_path(self, windows_path):
+        """Linux path of a C:\\ path of this prefix."""
+        p = windows_path.replace("/", "\\")
+        if p[:3].upper() != "C:\\":
+            raise ValueError("not a C: path: %r" % windows_path)
+        return self.drive_c.joinpath(*[part for part in p[3:].split("\\") if part])
+
+    @staticmethod
+    def windows_path(unix_path):
+        """The Z: form of a Linux path, as Wine programs see it."""
+        return "Z:" + str(Path(unix_path).resolve()).replace("/", "\\")
+
+    # -- what the shell leaves behind ------------------------------------------------
+
+    def attempt_logs(self):
+        """The attempt logs, oldest first: list of dicts {"path", "name", "text", "data"}."""
+        logs_dir = self.sdk_root / "logs"
+        if not logs_dir.is_dir():
+            return []
+        out = []
+        for path in sorted(logs_dir.glob("*.json"), key=lambda p: (p.stat().st_mtime_ns, p.name)):
+            raw = path.read_bytes()
+            text = raw.decode("utf-8")
+            out.append({"path": path, "name": path.name, "raw": raw, "text": text,
+                        "data": json.loads(text)})
+        return out
+
+    def channel_record_path(self, app_id):
+        return self.sdk_root / "apps" / app_id / "channel.json"
+
+    def channel_record(self, app_id):
+        """Raw bytes of apps/<appId>/channel.json, or None when it does not exist."""
+        path = self.channel_record_path(app_id)
+        return path.read_bytes() if path.is_file() else None
+
+    def staging_dirs(self):
+        temp = self.sdk_root / "temp"
+        return sorted(p for p in temp.iterdir()) if temp.is_dir() else []
+
+    def installer_run(self):
+        """What the stand-in installer (tools/test-installer) recorded when it ran:
+        commandLine, arguments, currentDirectory, modulePath; None when it did not run."""
+        path = self.local_appdata / "ZRQSampleGame" / "installer-run.json"
+        return json.loads(path.read_text(encoding="utf-8")) if path.is_file() else None
+
+    # -- copies --------------------------------------------------------------------
+
+    def clone(self, dest, display=None):
+        """cp -a of this (stopped) prefix to dest."""
+        dest = Path(dest)
+        subprocess.run(["cp", "-a", str(self.path), str(dest)], check=True,
+                       stdin=subprocess.DEVNULL)
+        return WinePrefix(dest, display or self.display)
+
+    def remove(self):
+        shutil.rmtree(self.path, ignore_errors=True)
+        shutil.rmtree(self.log_dir, ignore_errors=True)
+
+
+def build_template(path, display, ca_install_exe, ca_pem):
+    """Makes the template prefix: booted, fonts that show Chinese, no window manager
+    decorations, the test CA trusted. Its wineserver is stopped on return."""
+    started = time.monotonic()
+    prefix = WinePrefix(path, display)
+    prefix.path.mkdir(parents=True, exist_ok=True)
+    prefix.start_server()
+    try:
+        prefix.run(["wineboot", "-i"], timeout=180, stem="wineboot")
+        for name in ("MS Shell Dlg", "MS Shell Dlg 2"):
+            prefix.reg_add(FONT_SUBSTITUTES, name, "WenQuanYi Micro Hei")
+        prefix.reg_add(X11_DRIVER, "Decorated", "N")
+        prefix.reg_add(X11_DRIVER, "Managed", "N")
+        prefix.run([ca_install_exe, prefix.windows_path(ca_pem)], stem="ca-install")
+    finally:
+        prefix.kill_server()
+    prefix.build_seconds = time.monotonic() - started
+    return prefix
