@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "app/error.hpp"
+#include "platform/create_directories.hpp"
 #include "platform/handles.hpp"
 #include "platform/scope_guard.hpp"
 #include "platform/text.hpp"
@@ -14,7 +15,7 @@ namespace cv {
 void writeFileAtomic(const std::wstring& path, const std::string& content) {
   const std::filesystem::path parent = std::filesystem::path(path).parent_path();
   // A bare file name lives in the current directory, which needs no creating.
-  if (!parent.empty()) std::filesystem::create_directories(parent);
+  if (!parent.empty()) createDirectories(parent);
 
   // Content is written in one call; a DWORD must be able to carry its length.
   ensure(content.size() <= MAXDWORD, SystemFailure, "Atomic write failed");

@@ -11,7 +11,7 @@ std::vector<std::wstring> selfAndAncestors(const std::wstring& path) {
     chain.push_back(current.wstring());
     if (current == current.root_path()) break;
     std::filesystem::path parent = current.parent_path();
-    // A root name without a root directory ("C:") is its own parent.
+    // Never loop on a path that is its own parent.
     if (parent == current) break;
     current = std::move(parent);
   }

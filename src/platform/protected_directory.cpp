@@ -3,9 +3,8 @@
 #include <windows.h>
 #include <sddl.h>
 
-#include <filesystem>
-
 #include "app/error.hpp"
+#include "platform/create_directories.hpp"
 #include "platform/handles.hpp"
 #include "platform/path_ancestry.hpp"
 
@@ -27,7 +26,7 @@ void createProtectedDirectory(const std::wstring& path) {
   for (const std::wstring& candidate : selfAndAncestors(path))
     ensure(!isReparsePoint(candidate), SystemFailure, "Reparse directory rejected");
 
-  std::filesystem::create_directories(std::filesystem::path(path));
+  createDirectories(path);
 
   PSECURITY_DESCRIPTOR descriptor = nullptr;
   ensure(::ConvertStringSecurityDescriptorToSecurityDescriptorW(kOwnerOnlySddl, SDDL_REVISION_1,
