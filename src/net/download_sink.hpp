@@ -28,6 +28,9 @@ class DownloadSink {
   DownloadSink(std::uint64_t expectedSize, const ChunkWriter& write, Sha256& digest,
                const ProgressCallback& onProgress)
       : expectedSize_(expectedSize), write_(write), digest_(digest), onProgress_(onProgress) {}
+  // The callables are held by reference and must outlive the sink.
+  DownloadSink(std::uint64_t, ChunkWriter&&, Sha256&, const ProgressCallback&) = delete;
+  DownloadSink(std::uint64_t, const ChunkWriter&, Sha256&, ProgressCallback&&) = delete;
 
   void operator()(const char* data, unsigned long length);
 
