@@ -4,9 +4,9 @@
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <future>
 #include <iterator>
-#include <thread>
 
 #include <gtest/gtest.h>
 
@@ -19,6 +19,16 @@ namespace {
 
 namespace fs = std::filesystem;
 
+void expectError(const std::function<void()>& action, int code, const char* message) {
+  try {
+    action();
+    ADD_FAILURE() << "no failure, expected " << message;
+  } catch (const Error& error) {
+    EXPECT_EQ(error.code, code);
+    EXPECT_STREQ(error.what(), message);
+  }
+}
+
 TEST(ChannelRecordText, IsCompactRawUtf8WithStandardEscapes) {
   EXPECT_EQ(channelRecordText("c1"), "{\"channelCode\":\"c1\"}");
   EXPECT_EQ(channelRecordText("c1").size(), 20u);
@@ -26,14 +36,14 @@ TEST(ChannelRecordText, IsCompactRawUtf8WithStandardEscapes) {
   EXPECT_EQ(channelRecordText("a\"b\\"), "{\"channelCode\":\"a\\\"b\\\\\"}");
 }
 
-// Runs on its own thread: a mutex owned by one thread is busy for every other.
+// A mutex owned by one thread is busy for every other thread of the process.
 bool acquiredOnAnotherThread(const std::wstring& name) {
   return std::async(std::launch::async, [&] {
            const HANDLE mutex = ::CreateMutexW(nullptr, FALSE, name.c_str());
-           const DWORD waited = ::WaitForSingleObject(mutex, 0);
-           if (waited == WAIT_OBJECT_0) ::ReleaseMutex(mutex);
+           const bool acquired = ::WaitForSingleObject(mutex, 0) == WAIT_OBJECT_0;
+           if (acquired) ::ReleaseMutex(mutex);
            ::CloseHandle(mutex);
-           return waited == WAIT_OBJECT_0;
+           return acquired;
          }).get();
 }
 
@@ -80,19 +90,13 @@ TEST_F(ChannelRecord, RestoreLeavesAnotherWritersRecordAndFailsWhenItVanished) {
   EXPECT_EQ(content(), "{\"channelCode\":\"theirs\"}");
 
   fs::remove(record);
-  EXPECT_THROW(restoreChannelRecord(appId, backup), Error);
+  expectError([&] { restoreChannelRecord(appId, backup); }, -9, "Read failed");
 }
 
 TEST_F(ChannelRecord, PreviousRecordIsLimitedTo131072Bytes) {
   fs::create_directories(directory);
   put(std::string(131073, 'x'));
-  try {
-    writeChannelRecord(appId, "c1");
-    ADD_FAILURE() << "an oversized record was replaced";
-  } catch (const Error& error) {
-    EXPECT_EQ(error.code, -9);
-    EXPECT_STREQ(error.what(), "File exceeds limit");
-  }
+  expectError([&] { writeChannelRecord(appId, "c1"); }, -9, "File exceeds limit");
   EXPECT_EQ(content(), std::string(131073, 'x'));
 
   put(std::string(131072, 'y'));
@@ -102,34 +106,20 @@ TEST_F(ChannelRecord, PreviousRecordIsLimitedTo131072Bytes) {
 }
 
 TEST_F(ChannelRecord, BusyWhileAnotherHolderHasTheLockAndFreeAfterwards) {
-  std::promise<void> held, done;
-  std::thread holder([&] {
-    const HANDLE mutex = ::CreateMutexW(nullptr, FALSE, lockName.c_str());
-    ::WaitForSingleObject(mutex, 0);
-    held.set_value();
-    done.get_future().wait();
-    ::ReleaseMutex(mutex);
-    ::CloseHandle(mutex);
-  });
-  held.get_future().wait();
-  try {
-    writeChannelRecord(appId, "c1");
-    ADD_FAILURE() << "written under another holder's lock";
-  } catch (const Error& error) {
-    EXPECT_EQ(error.code, -3);
-    EXPECT_STREQ(error.what(), "Channel record is being written");
-  }
-  done.set_value();
-  holder.join();
+  const HANDLE held = ::CreateMutexW(nullptr, FALSE, lockName.c_str());
+  ASSERT_EQ(::WaitForSingleObject(held, 0), WAIT_OBJECT_0);
+  std::async(std::launch::async, [&] {
+    expectError([&] { writeChannelRecord(appId, "c1"); }, -3, "Channel record is being written");
+  }).get();
+  ::ReleaseMutex(held);
   EXPECT_FALSE(fs::exists(record));
 
-  // Keeps the mutex alive, so a lock that was not released would still be owned by this thread.
-  const HANDLE observer = ::CreateMutexW(nullptr, FALSE, lockName.c_str());
+  // The open handle keeps the mutex alive: a lock left unreleased would still be owned by this thread.
   const ChannelRecordBackup backup = writeChannelRecord(appId, "c1");
   EXPECT_TRUE(acquiredOnAnotherThread(lockName));
   restoreChannelRecord(appId, backup);
   EXPECT_TRUE(acquiredOnAnotherThread(lockName));
-  ::CloseHandle(observer);
+  ::CloseHandle(held);
 }
 
 }  // namespace

@@ -5,7 +5,6 @@
 #include <filesystem>
 #include <fstream>
 #include <future>
-#include <thread>
 
 #include <gtest/gtest.h>
 
@@ -90,25 +89,17 @@ TEST(HandOffToNewShell, NewShellThatEndsWithoutAcknowledgingFailsTheHandover) {
 
 TEST(RunSelfUpdate, UpdateLockHeldElsewhereRefusesBeforeDownloading) {
   const std::string packageId = std::to_string(::GetCurrentProcessId());
-  const std::wstring name = L"Local\\ZRQUpdatePackage-" + toWide(packageId);
-  std::promise<void> held, done;
-  std::thread holder([&] {
-    const HANDLE mutex = ::CreateMutexW(nullptr, FALSE, name.c_str());
-    ::WaitForSingleObject(mutex, 0);
-    held.set_value();
-    done.get_future().wait();
-    ::ReleaseMutex(mutex);
-    ::CloseHandle(mutex);
-  });
-  held.get_future().wait();
-
+  const HANDLE held = ::CreateMutexW(nullptr, FALSE, (L"Local\\ZRQUpdatePackage-" + toWide(packageId)).c_str());
+  ASSERT_EQ(::WaitForSingleObject(held, 0), WAIT_OBJECT_0);
   RunState state;
   SessionResources resources;
   nlohmann::json log = nlohmann::json::object();
-  expectError([&] { runSelfUpdate(nlohmann::json::object(), packageId, "A", {}, state, resources, log); }, -3,
-              "该安装助手正在更新");
-  done.set_value();
-  holder.join();
+  std::async(std::launch::async, [&] {
+    expectError([&] { runSelfUpdate(nlohmann::json::object(), packageId, "A", {}, state, resources, log); }, -3,
+                "该安装助手正在更新");
+  }).get();
+  ::ReleaseMutex(held);
+  ::CloseHandle(held);
   EXPECT_TRUE(state.updating.load());
   EXPECT_TRUE(resources.lock.valid());
   EXPECT_TRUE(resources.downloadPath.empty());

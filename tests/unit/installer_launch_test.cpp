@@ -2,10 +2,7 @@
 
 #include <windows.h>
 
-#include <chrono>
 #include <filesystem>
-#include <fstream>
-#include <thread>
 
 #include <gtest/gtest.h>
 
@@ -33,7 +30,6 @@ class InstallerLaunch : public testing::Test {
   void SetUp() override { fs::create_directories(staging); }
   void TearDown() override {
     ::SetEnvironmentVariableW(L"ZRQ_TEST_LAUNCH_ERROR", nullptr);
-    ::SetEnvironmentVariableW(L"ZRQ_INSTALLER_RECORD", nullptr);
     std::error_code ignored;
     fs::remove_all(staging, ignored);
   }
@@ -62,29 +58,6 @@ TEST_F(InstallerLaunch, DeclinedStartIsACancellationOtherFailuresAreSystemFailur
 
 TEST_F(InstallerLaunch, MissingFileFailsWithTheSystemError) {
   EXPECT_EQ(launch("exe", staging / "missing.exe"), std::make_pair(-9, nlohmann::json(2)));
-}
-
-// Built beside the unit tests: <build>/tests/unit -> <build>/tools/test-installer.
-fs::path testInstaller() {
-  wchar_t self[MAX_PATH] = {};
-  ::GetModuleFileNameW(nullptr, self, MAX_PATH);
-  return fs::path(self).parent_path().parent_path().parent_path() / "tools" / "test-installer" /
-         "test-installer.exe";
-}
-
-TEST_F(InstallerLaunch, ExecutableStartsWithoutArgumentsInTheStagingDirectory) {
-  const fs::path installer = staging / "original.exe";
-  const fs::path record = staging / "run.json";
-  fs::copy_file(testInstaller(), installer);
-  ::SetEnvironmentVariableW(L"ZRQ_INSTALLER_RECORD", record.wstring().c_str());
-  EXPECT_EQ(launch("exe", installer), std::make_pair(0, nlohmann::json(0)));
-
-  for (int i = 0; i < 200 && !fs::exists(record); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  std::this_thread::sleep_for(std::chrono::milliseconds(200));
-  const nlohmann::json run = nlohmann::json::parse(std::ifstream(record));
-  EXPECT_EQ(run["arguments"], nlohmann::json::array());
-  EXPECT_EQ(run["currentDirectory"], toUtf8(staging.wstring()));
-  EXPECT_TRUE(fs::exists(installer));
 }
 
 }  // namespace
