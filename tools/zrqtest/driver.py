@@ -79,7 +79,8 @@ class Driver:
         return lines
 
     def start_watch(self, duration, interval=0.02):
-        """Non-blocking watch; call .result() on the returned object for the states."""
+        """Non-blocking watch, running when this returns; .result() waits for its end,
+        .stop() ends it early; both give the states seen."""
         return _Watch(self, duration, interval)
 
     def fetch(self, url, body=None):
@@ -167,6 +168,18 @@ class _Watch(_Background):
     def __init__(self, driver, duration, interval):
         super().__init__(driver, ["watch", int(duration * 1000), int(interval * 1000)])
         self.duration = duration
+        # Returns once the watcher has looked for the first time, so whatever is
+        # started afterwards is seen from its beginning.
+        deadline = time.monotonic() + 30
+        while not self.lines():
+            if self.proc.poll() is not None or time.monotonic() >= deadline:
+                raise WinctlError("winctl watch did not start")
+            time.sleep(0.01)
+
+    def stop(self):
+        """Ends the watch now; returns the states seen so far."""
+        self.kill()
+        return self.lines()
 
     def result(self):
         return self.wait(self.duration + 30)

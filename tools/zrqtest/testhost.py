@@ -353,11 +353,13 @@ class TestHost:
     def publish_package(self, package_id, app_id="game_1", channel_code="channel-01",
                         display_name="测试游戏", game_id="game-1", installer_bytes=b"MZ",
                         installer_type="exe", url=None, mother_id=7, installer=None,
-                        installer_response=None, config_response=None, **overrides):
+                        installer_response=None, config_response=None, config_behaviour=None,
+                        installer_behaviour=None, **overrides):
         """Publishes /pc/config/<package_id>.json and the installer it names; returns the
         configuration. overrides replace top-level members (DELETE drops one); installer
-        is a dict of overrides for the installer descriptor. installer_response, when
-        given, is served for the installer instead of the plain bytes."""
+        is a dict of overrides for the installer descriptor. config_behaviour and
+        installer_behaviour are Response fields (e.g. {"stall_headers": gate}) for the
+        two answers; config_response / installer_response replace them entirely."""
         package_id = str(package_id)
         ext = "msi" if installer_type == "msi" else "exe"
         path = "/pc/installers/%s/setup-%s.%s" % (package_id, package_id, ext)
@@ -380,8 +382,10 @@ class TestHost:
         }
         _apply(config, overrides)
         self.set(path, installer_response or
-                 Response(body=installer_bytes, content_type="application/octet-stream"))
-        self.set("/pc/config/%s.json" % package_id, config_response or Response.json(config))
+                 Response(body=installer_bytes, content_type="application/octet-stream",
+                          **(installer_behaviour or {})))
+        self.set("/pc/config/%s.json" % package_id,
+                 config_response or Response.json(config, **(config_behaviour or {})))
         self.installer_path = path
         return config
 

@@ -171,6 +171,18 @@ class WinePrefix:
         path = self.local_appdata / "ZRQSampleGame" / "installer-run.json"
         return json.loads(path.read_text(encoding="utf-8")) if path.is_file() else None
 
+    def wait_installer_run(self, timeout=15.0):
+        """installer_run(), waiting for it: the shell does not wait for its installer."""
+        deadline = time.monotonic() + timeout
+        while True:
+            try:
+                run = self.installer_run()
+            except ValueError:  # still being written
+                run = None
+            if run is not None or time.monotonic() >= deadline:
+                return run
+            time.sleep(0.05)
+
     # -- copies --------------------------------------------------------------------
 
     def clone(self, dest, display=None):
