@@ -36,6 +36,9 @@ void pumpMessages(HWND window) {
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
+  // Before anything can load a DLL: System32 only, never the directory the
+  // shell was downloaded to. The non-system DLLs are delay-loaded for this.
+  ::SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
   cv::LaunchOptions options;
   try {
     options = readCommandLine();

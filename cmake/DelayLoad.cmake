@@ -1,0 +1,43 @@
+# Delay-load import libraries for DLLs that are not on Windows' KnownDLLs list.
+# A statically imported DLL is resolved by the loader before any of our code
+# runs, through the standard search order, which starts with the directory of
+# the exe: for a web installer that is the Downloads folder, where anyone can
+# drop a winhttp.dll. Delay-loaded DLLs are resolved on first call instead,
+# after wWinMain has restricted the search to System32.
+#
+# zrq_delay_import(<target> <dll base name>...) creates the INTERFACE library
+# <target> that links delay-load stubs made by dlltool from cmake/delayload/*.def.
+
+find_program(ZRQ_DLLTOOL NAMES ${ZRQ_MINGW_TRIPLE}-dlltool REQUIRED)
+
+function(zrq_delay_import target)
+  set(outputs)
+  set(out_dir "${CMAKE_BINARY_DIR}/delayload")
+  file(MAKE_DIRECTORY "${out_dir}")
+  foreach(name IN LISTS ARGN)
+    set(source "${PROJECT_SOURCE_DIR}/cmake/delayload/${name}.def")
+    set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS "${source}")
+    # The definitions carry 32-bit stdcall decorations; 64-bit code has none.
+    file(READ "${source}" text)
+    if(NOT CMAKE_SIZEOF_VOID_P EQUAL 4)
+      string(REGEX REPLACE "@[0-9]+" "" text "${text}")
+    endif()
+    set(def "${out_dir}/${name}.def")
+    file(GENERATE OUTPUT "${def}" CONTENT "${text}")
+    set(lib "${out_dir}/lib${name}-delay.a")
+    # --kill-at: the stubs keep the decorated symbols, the DLL exports plain
+    # names. dlltool names its symbols after the output path: relative it is.
+    add_custom_command(OUTPUT "${lib}"
+      COMMAND "${ZRQ_DLLTOOL}" --kill-at --input-def "${name}.def"
+              --dllname "${name}.dll" --output-delaylib "lib${name}-delay.a"
+      DEPENDS "${def}"
+      WORKING_DIRECTORY "${out_dir}"
+      COMMENT "Delay-load stubs for ${name}.dll"
+      VERBATIM)
+    list(APPEND outputs "${lib}")
+  endforeach()
+  add_custom_target(${target}_stubs DEPENDS ${outputs})
+  add_library(${target} INTERFACE)
+  add_dependencies(${target} ${target}_stubs)
+  target_link_libraries(${target} INTERFACE ${outputs})
+endfunction()
