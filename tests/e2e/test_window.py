@@ -1,0 +1,162 @@
+"""The progress window as another process sees it: texts, geometry, styles, keys,
+failures and cancellation."""
+
+import re
+import time
+
+import pytest
+
+from zrqtest import Gate
+
+WS_VISIBLE = 0x10000000
+WS_CLIPSIBLINGS = 0x04000000
+PBS_MARQUEE = 0x08
+EARLY_STATUS = ("正在准备安装…", "正在获取游戏安装信息…")
+
+
+def hexint(text):
+    return int(text, 16)
+
+
+def stalled_session(shell, host):
+    """A shell whose configuration request hangs before its headers until the gate
+    is released: the session stays in its fetching stage."""
+    gate = Gate()
+    host.publish_package(1234, config_behaviour={"stall_headers": gate})
+    proc = shell.start()
+    proc.wait_window()
+    host.wait_for_request("files", "/pc/config/1234.json")
+    return proc, gate
+
+
+def check_first_window(shell, host, outer, status, progress, button):
+    watch = shell.driver.start_watch(30, 0.01)
+    proc, gate = stalled_session(shell, host)
+    st = proc.state()
+    seen = watch.stop()
+
+    first = next(s for s in seen if s["found"])
+    assert first["caption"] == "游戏安装助手"
+    assert first["status"] in EARLY_STATUS
+    assert (first["button"], first["buttonEnabled"]) == ("取消", True)
+
+    assert st["caption"] == "游戏安装助手"
+    assert st["status"] == "正在获取游戏安装信息…"
+    assert st["marquee"] is True
+    assert (st["button"], st["buttonEnabled"]) == ("取消", True)
+    assert st["visible"] is True
+    assert st["windowRect"][2:] == list(outer)
+    assert st["statusRect"] == list(status)
+    assert st["progressRect"] == list(progress)
+    assert st["buttonRect"] == list(button)
+    # The system adds WS_CLIPSIBLINGS to every top-level window; WS_VISIBLE comes from showing it.
+    assert hexint(st["windowStyle"]) & ~(WS_VISIBLE | WS_CLIPSIBLINGS) == 0x00C80000
+    assert hexint(st["statusStyle"]) == 0x50000000
+    assert hexint(st["progressStyle"]) & ~PBS_MARQUEE == 0x50000000
+    assert hexint(st["buttonStyle"]) == 0x50010001
+    assert (st["statusId"], st["progressId"], st["buttonId"]) == (0, 0, 1)
+    assert st["childCount"] == 3
+    assert st["progressRange"] == [0, 100]
+    gate.release()
+    return st
+
+
+def test_first_window_at_96_dpi(shell, host):
+    st = check_first_window(shell, host, (600, 205), (24, 26, 545, 46), (24, 80, 545, 20),
+                            (469, 120, 100, 30))
+    assert st["systemDpi"] == 96
+
+
+@pytest.mark.dpi(144)
+def test_first_window_at_144_dpi(shell, host):
+    st = check_first_window(shell, host, (900, 308), (36, 39, 818, 69), (36, 120, 818, 30),
+                            (704, 180, 150, 45))
+    assert st["systemDpi"] == 144
+
+
+@pytest.mark.parametrize("name,publish,message", [
+    pytest.param("Game_Setup_pc1234.exe", False, "下载不可用或地址过期，请重试", id="config-404"),
+    pytest.param("setup.exe", True, "安装文件名称不完整，请重新下载", id="name-without-id"),
+])
+def test_failure_shows_message_and_close_until_closed(shell, host, prefix, name, publish, message):
+    if publish:
+        host.publish_package(1234)
+    proc = shell.start(name=name)
+    proc.wait_window()
+    st = proc.wait_status(message)
+    assert (st["button"], st["buttonEnabled"]) == ("关闭", True)
+    time.sleep(1.0)
+    st = proc.state()
+    assert st["found"] and st["status"] == message and proc.running
+    if name == "setup.exe":
+        host.assert_no_request()
+    proc.click()
+    assert proc.wait_gone()
+    assert proc.wait(15) == 1
+    assert [log["data"]["status"] for log in prefix.attempt_logs()] == ["failed"]
+
+
+@pytest.mark.parametrize("action", ["enter", "click", "close"])
+def test_cancel_while_fetching(shell, host, prefix, action):
+    proc, gate = stalled_session(shell, host)
+    proc.wait_status("正在获取游戏安装信息…")
+    if action == "enter":
+        proc.key("esc")
+        time.sleep(0.5)
+        st = proc.state()
+        assert st["found"] and (st["button"], st["buttonEnabled"]) == ("取消", True)
+        assert proc.running
+        proc.key("enter")
+    elif action == "click":
+        proc.click()
+    else:
+        proc.close()
+    st = proc.wait_for(lambda s: s["buttonEnabled"] is False, timeout=5)
+    assert st["found"] and st["button"] == "取消"
+    time.sleep(0.5)
+    assert proc.state()["found"], "the window closed before the session ended"
+    gate.release()
+    assert proc.wait_gone()
+    assert proc.wait(20) == 2
+    assert [log["data"]["status"] for log in prefix.attempt_logs()] == ["cancelled"]
+
+
+def test_download_shows_percent_then_closes(shell, host, prefix, installer_bytes):
+    payload = installer_bytes + b"\0" * (2_000_000 - len(installer_bytes))
+    host.publish_package(1234, installer_bytes=payload,
+                         installer_behaviour={"chunk_size": 65536, "chunk_delay": 0.1})
+    watch = shell.driver.start_watch(60, 0.02)
+    proc = shell.start()
+    assert proc.wait(60) == 0
+    # States caught while the window was being destroyed have no texts.
+    seen = [s for s in watch.stop() if s["found"] and s["status"] is not None]
+    downloading = [s for s in seen if s["status"].startswith("正在下载安装文件… ")]
+    assert len(downloading) >= 3, [s["status"] for s in seen]
+    percents = []
+    for s in downloading:
+        m = re.fullmatch(r"正在下载安装文件… (\d+)%", s["status"])
+        assert m, s["status"]
+        # The driver reads the text before the bar: a tick in between moves the bar on.
+        assert s["progress"] >= int(m.group(1)) and s["marquee"] is False
+        percents.append(int(m.group(1)))
+    assert any(s["progress"] == p for s, p in zip(downloading, percents))
+    assert percents == sorted(percents) and 0 < percents[-1] <= 100
+    assert seen[-1]["status"] in ("正在校验安装文件…", "正在启动安装程序…") or percents[-1] == 100
+
+
+def test_cancel_during_download_disables_button_and_closes_after(shell, host, prefix):
+    gate = Gate()
+    config = host.publish_package(1234, installer_bytes=b"x" * 400_000,
+                                  installer_behaviour={"stall_at": 200_000, "stall": gate})
+    proc = shell.start()
+    proc.wait_window()
+    proc.wait_for(lambda s: (s["status"] or "").startswith("正在下载安装文件… "), timeout=15)
+    host.wait_for_request("files", host.installer_target(config))
+    proc.click()
+    st = proc.wait_for(lambda s: s["buttonEnabled"] is False, timeout=2)
+    assert st["found"]
+    gate.release()
+    assert proc.wait_gone()
+    assert proc.wait(30) == 2
+    assert prefix.channel_record(config["appId"]) is None
+    assert [log["data"]["status"] for log in prefix.attempt_logs()] == ["cancelled"]
