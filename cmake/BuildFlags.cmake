@@ -19,3 +19,11 @@ foreach(lang C CXX)
   set(CMAKE_${lang}_ARCHIVE_APPEND "<CMAKE_AR> qD <TARGET> <LINK_FLAGS> <OBJECTS>")
   set(CMAKE_${lang}_ARCHIVE_FINISH "<CMAKE_RANLIB> -D <TARGET>")
 endforeach()
+
+# Size: every function and datum in its own section, so the linker can drop
+# whatever nothing refers to.
+add_compile_options(-ffunction-sections -fdata-sections)
+add_link_options(-Wl,--gc-sections)
+# Optimised for size: the shell's time goes to the network, the disk and the
+# system's hashing, not to its own code.
+add_compile_options(-Os)
