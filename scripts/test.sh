@@ -21,7 +21,7 @@ export ZRQ_BUILD_DIR="$root/build/x64"
 export ZRQ_SHELL_EXE="$root/build/x64/src/zrq-setup.exe"
 export ZRQ_SHELL_V3_EXE="$root/build/x64-v3/src/zrq-setup.exe"
 export ZRQ_RELEASE_EXE="$root/build/i686/src/zrq-setup.exe"
-tools/netns-run /usr/bin/python3 -m pytest tests/e2e -p no:cacheprovider "$@" || failed=1
+tools/netns-run /usr/bin/python3 -m pytest tests/e2e tests/release -p no:cacheprovider "$@" || failed=1
 
 echo "== tests took $(( $(date +%s) - started )) s in all"
 exit $failed
