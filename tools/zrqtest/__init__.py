@@ -1,16 +1,27 @@
 """End-to-end harness: runs the setup shell under Wine and Xvfb against a local
-HTTPS file host and check endpoint."""
+HTTPS file host and check endpoint.
 
-from .paths import BuildPaths
-from .tls import TlsMaterial, make_tls_material
-from .xvfb import Xvfb
-from .wineprefix import WinePrefix, build_template
-from .testhost import TestHost, Response, Gate, HOSTS
-from .driver import Driver, WinctlError
-from .shell import ShellLauncher, ShellProcess, DEFAULT_SETUP_NAME
+Names are loaded on first use, so `python3 -m zrqtest.testhost` runs its module once.
+"""
 
-__all__ = [
-    "BuildPaths", "TlsMaterial", "make_tls_material", "Xvfb", "WinePrefix", "build_template",
-    "TestHost", "Response", "Gate", "HOSTS", "Driver", "WinctlError", "ShellLauncher",
-    "ShellProcess", "DEFAULT_SETUP_NAME",
-]
+import importlib
+
+_EXPORTS = {
+    "BuildPaths": "paths",
+    "TlsMaterial": "tls", "make_tls_material": "tls",
+    "Xvfb": "xvfb",
+    "WinePrefix": "wineprefix", "build_template": "wineprefix",
+    "TestHost": "testhost", "Response": "testhost", "Gate": "testhost", "HOSTS": "testhost",
+    "DELETE": "testhost",
+    "Driver": "driver", "WinctlError": "driver",
+    "ShellLauncher": "shell", "ShellProcess": "shell", "DEFAULT_SETUP_NAME": "shell",
+}
+
+__all__ = sorted(_EXPORTS)
+
+
+def __getattr__(name):
+    module = _EXPORTS.get(name)
+    if module is None:
+        raise AttributeError("module 'zrqtest' has no attribute %r" % name)
+    return getattr(importlib.import_module("." + module, __name__), name)

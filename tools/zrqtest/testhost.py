@@ -95,7 +95,7 @@ class Response:
 
     @classmethod
     def json(cls, doc, **kw):
-        return cls(body=json.dumps(doc, ensure_ascii=False).encode("utf-8"), **kw)
+        return cls(body=json.dumps(doc, ensure_ascii=False, separators=(",", ":")).encode("utf-8"), **kw)
 
 
 @dataclass

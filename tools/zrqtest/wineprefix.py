@@ -186,15 +186,36 @@ class WinePrefix:
     # -- copies --------------------------------------------------------------------
 
     def clone(self, dest, display=None):
-        """cp -a of this (stopped) prefix to dest."""
+        """Copy of this (stopped) prefix at dest. system32 (most of the prefix's size,
+        never written after boot) is hard-linked; everything else is copied."""
         dest = Path(dest)
-        subprocess.run(["cp", "-a", str(self.path), str(dest)], check=True,
-                       stdin=subprocess.DEVNULL)
+        linked = Path("drive_c", "windows", "system32")
+        dest.mkdir()
+        shutil.copystat(str(self.path), str(dest))
+
+        def copy_tree(src_dir, dst_dir, rel):
+            for entry in src_dir.iterdir():
+                entry_rel = rel / entry.name
+                if entry_rel == linked:
+                    _cp("-al", entry, dst_dir)
+                elif linked.is_relative_to(entry_rel) and entry.is_dir() and not entry.is_symlink():
+                    (dst_dir / entry.name).mkdir()
+                    copy_tree(entry, dst_dir / entry.name, entry_rel)
+                    shutil.copystat(str(entry), str(dst_dir / entry.name))
+                else:
+                    _cp("-a", entry, dst_dir)
+
+        copy_tree(self.path, dest, Path())
         return WinePrefix(dest, display or self.display)
 
     def remove(self):
         shutil.rmtree(self.path, ignore_errors=True)
         shutil.rmtree(self.log_dir, ignore_errors=True)
+
+
+def _cp(flags, src, dst_dir):
+    subprocess.run(["cp", flags, str(src), str(dst_dir) + "/"], check=True,
+                   stdin=subprocess.DEVNULL)
 
 
 def build_template(path, display, ca_install_exe, ca_pem):
