@@ -57,21 +57,25 @@ def check_first_window(shell, host, outer, status, progress, button):
     assert (st["statusId"], st["progressId"], st["buttonId"]) == (0, 0, 1)
     assert st["childCount"] == 3
     assert st["progressRange"] == [0, 100]
-    gate.release()
-    return st
+    return st, gate
 
 
-def test_first_window_at_96_dpi(shell, host):
-    st = check_first_window(shell, host, (600, 205), (24, 26, 545, 46), (24, 80, 545, 20),
-                            (469, 120, 100, 30))
+def test_first_window_at_96_dpi(shell, host, tmp_path):
+    st, gate = check_first_window(shell, host, (600, 205), (24, 26, 545, 46), (24, 80, 545, 20),
+                                  (469, 120, 100, 30))
     assert st["systemDpi"] == 96
+    shot = shell.driver.screenshot_png(tmp_path / "window.png")
+    assert (shot["width"], shot["height"]) == (600, 205)
+    assert (tmp_path / "window.png").read_bytes().startswith(b"\x89PNG")
+    gate.release()
 
 
 @pytest.mark.dpi(144)
 def test_first_window_at_144_dpi(shell, host):
-    st = check_first_window(shell, host, (900, 308), (36, 39, 818, 69), (36, 120, 818, 30),
-                            (704, 180, 150, 45))
+    st, gate = check_first_window(shell, host, (900, 308), (36, 39, 818, 69), (36, 120, 818, 30),
+                                  (704, 180, 150, 45))
     assert st["systemDpi"] == 144
+    gate.release()
 
 
 @pytest.mark.parametrize("name,publish,message", [

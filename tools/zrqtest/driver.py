@@ -89,7 +89,16 @@ class Driver:
         return self._one("fetch", url, *([] if body is None else [body]))
 
     def screenshot(self, bmp_path):
+        """The window's screen area as a 24-bit BMP file."""
         return self._one("screenshot", self.prefix.windows_path(bmp_path))
+
+    def screenshot_png(self, png_path):
+        from .png import convert
+        bmp = self.prefix.log_file("screenshot").with_suffix(".bmp")
+        result = self.screenshot(bmp)
+        if result.get("saved"):
+            convert(bmp, png_path)
+        return result
 
     # -- acting --------------------------------------------------------------------
 

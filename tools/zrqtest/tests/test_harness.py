@@ -134,3 +134,14 @@ def test_bmp_to_png_keeps_pixels():
     raw = zlib.decompress(idat)
     assert raw[:1 + width * 3] == b"\0" + bytes([0, 0, 255] * width)  # top row blue (RGB)
     assert raw[1 + width * 3:] == b"\0" + bytes([255, 0, 0] * width)
+
+
+def test_shell_launcher_passes_name_and_arguments_verbatim(prefix, build_paths):
+    from zrqtest import ShellLauncher
+    launcher = ShellLauncher(prefix, build_paths.test_installer, build_paths.winctl)
+    args = ["--update-target", "", "1 ", "a\"b", "Local\\ZRQUpdate-X"]
+    proc = launcher.start(args, name="Game_Setup_pc1234 (2).exe")
+    assert proc.wait(30) == 0
+    run = prefix.wait_installer_run()
+    assert run["arguments"] == args
+    assert run["modulePath"] == "C:\\dl\\Game_Setup_pc1234 (2).exe"
