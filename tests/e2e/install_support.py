@@ -1,0 +1,63 @@
+"""Helpers shared by the install-path tests: paths as the shell sees them, seeded
+channel records, exact attempt logs."""
+
+import json
+import re
+
+APP_ID = "game_1"
+ATTEMPT_ID = re.compile(r"[0-9A-F-]{36}")
+INSTALLER_START_FAILED = "安装程序未启动或已取消授权"
+
+
+def windows_path(prefix, unix_path):
+    """The C:\\ form of a path inside the prefix's drive_c."""
+    rel = unix_path.relative_to(prefix.drive_c)
+    return "C:\\" + "\\".join(rel.parts)
+
+
+def seed_record(prefix, data, app_id=APP_ID):
+    """Puts a channel record in place before the shell runs; None leaves none."""
+    path = prefix.channel_record_path(app_id)
+    if data is not None:
+        path.parent.mkdir(parents=True, exist_ok=True)
+        path.write_bytes(data)
+    return path
+
+
+def only_log(prefix):
+    """The one attempt log of the run; its file name is its attemptId."""
+    logs = prefix.attempt_logs()
+    assert len(logs) == 1, [log["name"] for log in logs]
+    log = logs[0]
+    attempt_id = log["data"].get("attemptId")
+    assert isinstance(attempt_id, str) and ATTEMPT_ID.fullmatch(attempt_id), attempt_id
+    assert log["name"] == attempt_id + ".json"
+    return log
+
+
+def assert_log(prefix, **members):
+    """The run's log is exactly these members (plus its attemptId), in key order,
+    with two-space indentation and no final newline. Returns the attempt id."""
+    log = only_log(prefix)
+    attempt_id = log["data"]["attemptId"]
+    expected = dict(members, attemptId=attempt_id)
+    expected = {k: expected[k] for k in sorted(expected)}
+    assert list(log["data"]) == list(expected), log["text"]
+    assert log["raw"] == json.dumps(expected, indent=2, ensure_ascii=False).encode("utf-8")
+    return attempt_id
+
+
+def failed_run(proc, message, code=1):
+    """Waits for the failure text with its Close button, closes, returns nothing."""
+    proc.wait_window(30)
+    st = proc.wait_status(message, timeout=60)
+    assert (st["button"], st["buttonEnabled"]) == ("关闭", True)
+    proc.click()
+    assert proc.wait(30) == code
+
+
+def assert_staging_cleaned(prefix):
+    """After a failure: the per-attempt directory is gone, "temp" itself stays."""
+    temp = prefix.sdk_root / "temp"
+    assert temp.is_dir(), "the temp directory was removed"
+    assert list(temp.iterdir()) == []
