@@ -4,6 +4,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 jobs=${ZRQ_JOBS:-2}
+# Test discovery runs the unit tests under Wine; use the prefix the test run uses.
+export WINEPREFIX="${ZRQ_UNIT_PREFIX:-$PWD/build/wine-unit}"
 
 cmake --preset x64 >/dev/null
 cmake --build --preset x64 -j"$jobs"
