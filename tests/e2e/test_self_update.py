@@ -1,0 +1,350 @@
+"""Self-update handover between two real shells: the old shell downloads the newer
+one announced by the manifest, starts it and ends once it acknowledges; the new
+shell checks what it was handed and acknowledges before it talks to any server."""
+
+import re
+import threading
+import time
+from pathlib import Path
+
+import pytest
+
+from zrqtest import Response
+from zrqtest.testhost import MANIFEST_PATH
+
+SHELL_PATH = "/pc/shell/3/Game_Setup_pc1.exe"  # where publish_manifest("3", ...) serves it
+EVENT_PREFIX = "Local\\ZRQUpdate-"
+EVENT_NAME = re.compile(r"Local\\ZRQUpdate-[0-9A-F-]{36}\Z")
+UPDATE_LOCK = "Local\\ZRQUpdatePackage-1234"
+UPDATED_MEMBERS = {"attemptId", "fromVersion", "packageId", "sdkCode", "status", "testOnly",
+                   "toVersion"}
+NOT_HANDED_OVER = "新安装助手未完成交接，请重试"
+
+
+@pytest.fixture(scope="session")
+def v3_shell_bytes(build_paths):
+    path = build_paths.shell_v3_exe
+    if path is None or not Path(path).is_file():
+        pytest.fail("the version-3 shell is missing: build it with -DZRQ_SHELL_VERSION_CODE=3 "
+                    "(scripts/test.sh uses build/x64-v3) and name it in ZRQ_SHELL_V3_EXE "
+                    "(now %r)" % (str(path) if path else None), pytrace=False)
+    return Path(path).read_bytes()
+
+
+@pytest.fixture(scope="session")
+def v2_shell_bytes(build_paths):
+    return build_paths.shell_exe.read_bytes()
+
+
+# -- helpers -------------------------------------------------------------------------
+
+def announce(host, shell_bytes, **behaviour):
+    """Announces version 3 with these bytes as the new shell. The same manifest tells a
+    version-3 shell that nothing newer exists."""
+    doc = host.publish_manifest("3", shell_bytes=shell_bytes)
+    if behaviour:
+        host.set(SHELL_PATH, Response(body=shell_bytes, content_type="application/octet-stream",
+                                      **behaviour))
+    return doc
+
+
+def logs_by_status(prefix):
+    out = {}
+    for log in prefix.attempt_logs():
+        out.setdefault(log["data"]["status"], []).append(log["data"])
+    return out
+
+
+def wait_logs(prefix, predicate, timeout=30.0):
+    """Polls the attempt logs until predicate(logs by status) holds; returns them."""
+    deadline = time.monotonic() + timeout
+    while True:
+        try:
+            logs = logs_by_status(prefix)
+        except ValueError:  # a log being replaced right now
+            logs = None
+        if logs is not None and predicate(logs):
+            return logs
+        if time.monotonic() >= deadline:
+            raise AssertionError("attempt logs not as expected within %ss: %s" % (timeout, logs))
+        time.sleep(0.05)
+
+
+def staging_windows_path(prefix, attempt_id):
+    return "C:\\users\\%s\\AppData\\Local\\CorvaneSDK\\temp\\%s" % (prefix.user_name, attempt_id)
+
+
+def wine_processes_running(fragment):
+    """Linux processes whose command line contains fragment (Wine keeps the Windows
+    path of the program in it)."""
+    found = []
+    for entry in Path("/proc").iterdir():
+        if not entry.name.isdigit():
+            continue
+        try:
+            cmdline = (entry / "cmdline").read_bytes().replace(b"\0", b" ").decode(errors="replace")
+        except OSError:
+            continue
+        if fragment in cmdline:
+            found.append(int(entry.name))
+    return found
+
+
+def paths_requested(host):
+    return [(r.listener, r.method, r.path) for r in host.requests()]
+
+
+class ExitClock:
+    """Time (time.time()) at which a shell process ended, and its exit code."""
+
+    def __init__(self, proc):
+        self.proc = proc
+        self.code = None
+        self.at = None
+        self._thread = threading.Thread(target=self._wait, daemon=True)
+        self._thread.start()
+
+    def _wait(self):
+        try:
+            self.code = self.proc.wait(180)
+        finally:
+            self.at = time.time()
+
+    def result(self, timeout):
+        self._thread.join(timeout)
+        assert not self._thread.is_alive(), "the shell did not exit within %ss" % timeout
+        return self.code
+
+
+def close_failed(proc, message, timeout=30.0):
+    """Closes the shell's failure window and returns its exit code."""
+    st = proc.wait_status(message, timeout)
+    assert st["button"] == "关闭"
+    proc.close()
+    return proc.wait(20)
+
+
+# -- the handover between two real shells ----------------------------------------------
+
+def test_handover_to_a_newer_shell_which_installs_the_game(shell, host, prefix, driver,
+                                                           v3_shell_bytes, installer_bytes):
+    announce(host, v3_shell_bytes, chunk_size=65536, chunk_delay=0.1)
+    config = host.publish_package(1234, installer_bytes=installer_bytes)
+
+    watch = driver.start_watch(120, 0.02)
+    watch_epoch = time.time()
+    started = time.time()
+    proc = shell.start()
+    clock = ExitClock(proc)
+    run = prefix.wait_installer_run(timeout=90)
+    assert run is not None, "the new shell did not start the installer"
+    assert clock.result(60) == 0
+    logs = wait_logs(prefix, lambda l: "updated" in l and "handed-off" in l)
+    assert driver.wait_gone(30), "a shell window stayed open"
+    seen = watch.stop()
+
+    # The old shell's log.
+    [old] = logs["updated"]
+    assert set(old) == UPDATED_MEMBERS
+    assert (old["status"], old["fromVersion"], old["toVersion"], old["packageId"], old["sdkCode"],
+            old["testOnly"]) == ("updated", 2, 3, "1234", 0, False)
+
+    # The new shell ran from the old one's staging directory under the old one's name,
+    # which it keeps: the file stays after the handover.
+    kept = prefix.sdk_root / "temp" / old["attemptId"] / "Game_Setup_pc1234.exe"
+    assert kept.read_bytes() == v3_shell_bytes
+
+    # The new shell's own session installed the game.
+    [new] = logs["handed-off"]
+    assert new["attemptId"] != old["attemptId"]
+    assert (new["shellVersion"], new["packageId"], new["appId"], new["sdkCode"]) == (
+        3, "1234", config["appId"], 0)
+    assert run["modulePath"] == staging_windows_path(prefix, new["attemptId"]) + "\\original.exe"
+    assert prefix.channel_record(config["appId"]) == b'{"channelCode":"channel-01"}'
+
+    # The old shell asked only for the manifest and the new shell; the new one asked for
+    # the manifest again, then for the configuration, the check and the installer.
+    requests = paths_requested(host)
+    assert requests[:3] == [("files", "GET", MANIFEST_PATH), ("files", "GET", SHELL_PATH),
+                            ("files", "GET", MANIFEST_PATH)]
+    assert sorted(requests[3:]) == sorted([
+        ("files", "GET", "/pc/config/1234.json"), ("check", "POST", host.requests("check")[0].path),
+        ("files", "GET", host.installer_target(config))])
+    assert requests.index(("files", "GET", "/pc/config/1234.json")) < requests.index(
+        ("check", "POST", host.requests("check")[0].path))
+    assert host.requests(path=SHELL_PATH)[0].completed
+
+    # What the old shell's window showed, told apart from the new one's by process id.
+    seen = [s for s in seen if s["found"]]
+    old_pid = seen[0]["pid"]
+    old_states = [s for s in seen if s["pid"] == old_pid]
+    new_states = [s for s in seen if s["pid"] != old_pid]
+    assert new_states, "the new shell's window was never seen"
+    assert {s["caption"] for s in old_states} == {"游戏安装助手"}
+    percents = [int(m.group(1)) for m in
+                (re.fullmatch(r"正在更新安装助手… (\d+)%", s["status"] or "") for s in old_states) if m]
+    assert any(0 < p < 100 for p in percents), "no download progress seen: %s" % [
+        s["status"] for s in old_states]
+    assert percents == sorted(percents)
+    assert not any((s["status"] or "").startswith("正在下载安装文件") for s in old_states)
+    assert "正在启动安装程序…" in [s["status"] for s in old_states]
+
+    # Handover time: the old shell's launching stage, the new shell's window, its first
+    # request (sent right after it acknowledged), the old shell's exit.
+    launching = watch_epoch + next(s["t"] for s in old_states
+                                   if s["status"] == "正在启动安装程序…") / 1000.0
+    new_window = watch_epoch + new_states[0]["t"] / 1000.0
+    acknowledged_by = host.manifest_requests()[1].time
+    print("\nhandover: old shell start -> launching %.2f s; launching -> new window %.2f s, "
+          "-> new shell's manifest request %.2f s, -> old shell's exit %.2f s; "
+          "start -> old exit %.2f s" % (
+              launching - started, new_window - launching, acknowledged_by - launching,
+              clock.at - launching, clock.at - started))
+
+
+@pytest.mark.parametrize("args,hops,name", [
+    pytest.param([], "1", "Game_Setup_pc1234.exe", id="first"),
+    pytest.param(["--update-hops", "2"], "3", "Game_Setup_pc1234 (2).exe", id="hops-2-copy-name"),
+])
+def test_new_shell_command_line_and_one_that_exits_without_acknowledging(
+        shell, host, prefix, installer_bytes, args, hops, name):
+    # The stand-in installer plays the new shell: it records how it was started and
+    # exits at once without signalling, so the old shell fails without waiting 15 s.
+    announce(host, installer_bytes)
+    proc = shell.start(args, name=name)
+    run = prefix.wait_installer_run(timeout=60)
+    recorded = time.monotonic()
+    assert run is not None, "the new shell was not started"
+    st = proc.wait_status(NOT_HANDED_OVER, timeout=30)
+    assert time.monotonic() - recorded < 10, "the old shell waited although the new one ended"
+    assert st["button"] == "关闭"
+    proc.close()
+    assert proc.wait(20) == 1
+
+    [old] = logs_by_status(prefix)["failed"]
+    assert old["sdkCode"] == -9
+    staging = staging_windows_path(prefix, old["attemptId"])
+    path = staging + "\\" + name
+    assert run["modulePath"] == path
+    assert run["currentDirectory"] == staging
+    event = run["arguments"][-1]
+    assert run["arguments"] == ["--update-target", "3", "--update-hops", hops, "--update-ready", event]
+    assert EVENT_NAME.match(event), event
+    assert event[len(EVENT_PREFIX):] != old["attemptId"]
+    assert run["commandLine"] == '"%s" --update-target 3 --update-hops %s --update-ready %s' % (
+        path, hops, event)
+    # The failed run removed the new shell's file. (Its directory may stay: Wine
+    # finishes deleting an image file a moment after its process has ended.)
+    assert [list(d.iterdir()) for d in prefix.staging_dirs()] in ([], [[]])
+    host.assert_no_request(path="/pc/config/1234.json")
+
+
+def test_new_shell_of_a_lower_version_fails_and_the_old_one_gives_up_after_15_s(
+        shell, host, prefix, driver, v2_shell_bytes):
+    # A version-2 file served as version 3: the new shell refuses the target before it
+    # signals and keeps its failure window open; the old one waits the full 15 s.
+    announce(host, v2_shell_bytes)
+    proc = shell.start()
+    old_pid = proc.wait_window(30)["pid"]
+    download = host.wait_for_request("files", SHELL_PATH, timeout=30)
+
+    logs = wait_logs(prefix, lambda l: "failed" in l, timeout=30)
+    [new] = logs["failed"]
+    assert new["sdkCode"] == -1
+    st = driver.wait_for(lambda s: s.get("pid") not in (None, old_pid), timeout=15)
+    assert st["status"] == "更新文件版本不匹配"
+    host.assert_no_request(path="/pc/config/1234.json")
+    assert len(host.manifest_requests()) == 1, "the new shell went on to the manifest"
+
+    logs = wait_logs(prefix, lambda l: len(l.get("failed", [])) == 2, timeout=45)
+    gave_up = time.time()
+    [old] = [log for log in logs["failed"] if log["attemptId"] != new["attemptId"]]
+    assert old["sdkCode"] == -9
+    assert gave_up - download.time >= 14.5, "the old shell gave up after %.1f s" % (
+        gave_up - download.time)
+    assert proc.running or proc.wait(0) == 1
+    # The new shell is left running: the old one does not stop it.
+    assert wine_processes_running(old["attemptId"]), "the new shell was stopped"
+
+    # Close both failure windows, whichever the driver finds first.
+    deadline = time.monotonic() + 60
+    while proc.running and time.monotonic() < deadline:
+        st = driver.state()
+        if st["found"]:
+            if st["pid"] == old_pid:
+                assert st["status"] == NOT_HANDED_OVER
+            driver.close()
+        time.sleep(0.2)
+    assert proc.wait(20) == 1
+
+
+@pytest.mark.parametrize("held", [False, True], ids=["update-lock-free", "update-lock-held"])
+def test_hop_limit_and_update_lock(shell, host, prefix, driver, installer_bytes, held):
+    announce(host, installer_bytes)
+    if held:
+        holder = driver.hold_mutex(UPDATE_LOCK, 60000)
+        assert holder.held
+        code = close_failed(shell.start(), "该安装助手正在更新")
+        holder.kill()
+        expected = -3
+        host.assert_no_request(path=SHELL_PATH)
+    else:
+        # The third shell in a row still downloads the update, then refuses to hand over.
+        code = close_failed(shell.start(["--update-hops", "3"]), "安装助手连续更新，请稍后重试")
+        expected = -7
+        assert host.requests(path=SHELL_PATH)[0].completed
+    assert code == 1
+    [log] = logs_by_status(prefix)["failed"]
+    assert log["sdkCode"] == expected
+    assert prefix.installer_run() is None, "a new shell was started"
+    assert prefix.staging_dirs() == []
+    host.assert_no_request(path="/pc/config/1234.json")
+
+
+# -- handover options given to a shell directly ----------------------------------------
+
+GUID = "0123ABCD-4567-89EF-0123-456789ABCDEF"
+
+
+@pytest.mark.parametrize("name,message,code", [
+    pytest.param("Local\\ZRQUpdate", "安装助手交接参数无效", -1, id="15-units"),
+    pytest.param(EVENT_PREFIX + "A" * 84, "安装助手交接参数无效", -1, id="100-units"),
+    pytest.param("local\\ZRQUpdate-" + GUID, "安装助手交接参数无效", -1, id="prefix-case"),
+    pytest.param(EVENT_PREFIX + GUID.replace("-", "_"), "安装助手交接参数无效", -1, id="underscore"),
+    pytest.param(EVENT_PREFIX, "安装助手交接失败", -9, id="16-units-no-event"),
+    pytest.param(EVENT_PREFIX + "A" * 83, "安装助手交接失败", -9, id="99-units-no-event"),
+])
+def test_handover_event_name_is_checked_before_any_request(shell, host, prefix, name, message, code):
+    assert close_failed(shell.start(["--update-ready", name]), message) == 1
+    [log] = logs_by_status(prefix)["failed"]
+    assert log["sdkCode"] == code
+    host.assert_no_request()
+
+
+def test_target_above_own_version_fails_without_signalling(shell, host, prefix, driver):
+    name = EVENT_PREFIX + GUID
+    waiter = driver.wait_event(name, 60000)
+    assert waiter.created
+    proc = shell.start(["--update-target", "3", "--update-ready", name])
+    assert close_failed(proc, "更新文件版本不匹配") == 1
+    assert [line for line in waiter.lines() if "signaled" in line] == []
+    waiter.kill()
+    [log] = logs_by_status(prefix)["failed"]
+    assert log["sdkCode"] == -1
+    host.assert_no_request()
+
+
+def test_existing_event_is_signalled_and_the_shell_installs(shell, host, prefix, driver,
+                                                            installer_bytes):
+    name = EVENT_PREFIX + GUID
+    waiter = driver.wait_event(name, 60000)
+    assert waiter.created
+    host.publish_package(1234, installer_bytes=installer_bytes)
+    # Own version as the target, and a hop count at the limit: neither matters
+    # when no newer shell is announced.
+    proc = shell.start(["--update-target", "2", "--update-hops", "3", "--update-ready", name])
+    assert waiter.wait(60)[-1] == {"signaled": True}
+    assert proc.wait(60) == 0
+    assert prefix.wait_installer_run() is not None
+    [log] = logs_by_status(prefix)["handed-off"]
+    assert (log["shellVersion"], log["sdkCode"]) == (2, 0)
