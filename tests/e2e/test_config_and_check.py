@@ -5,7 +5,7 @@ import json
 
 import pytest
 
-from zrqtest import DELETE, Response
+from zrqtest import Response
 from zrqtest.testhost import sha256_hex
 
 CONFIG = "/pc/config/1234.json"
@@ -104,11 +104,9 @@ def test_authorized_answer_that_does_not_fit(shell, host, prefix, answer, messag
 @pytest.mark.parametrize("overrides,message,sdk_code", [
     pytest.param({"packageId": 1234}, "安装标识不匹配", -5, id="package-id-number"),
     pytest.param({"app_id": "game.1"}, "游戏标识无效", -5, id="app-id-dot"),
-    pytest.param({"display_name": "游" * 86}, "游戏信息无效", -5, id="display-name-258-bytes"),
     pytest.param({"channel_code": "c" * 129}, "渠道信息无效", -5, id="channel-129"),
     pytest.param({"channel_code": "c" * 257}, "游戏信息无效", -5, id="channel-257"),
     pytest.param({"installer": {"type": "EXE"}}, "安装器类型无效", -5, id="type-upper-case"),
-    pytest.param({"installer": {"sizeBytes": "0123"}}, "安装器大小无效", -5, id="size-leading-zero"),
     pytest.param({"installer": {"url": 7}}, "下载地址无效", -5, id="url-number"),
     pytest.param({"appId": 5}, "安装准备失败，请重新下载后重试", -11,
                  id="app-id-number"),
