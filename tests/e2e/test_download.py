@@ -2,6 +2,7 @@
 free-space rule, with what each failure leaves on disk."""
 
 import os
+import re
 import shutil
 import subprocess
 
@@ -15,6 +16,11 @@ OLD_RECORD = b'{"channelCode":"old-channel"}'
 SIZE_MISMATCH = "安装文件大小不匹配"
 VERIFY_FAILED = "安装文件校验失败，请重试"
 MARGIN = 1 << 20
+
+
+def percent(state):
+    m = re.fullmatch(r"正在下载安装文件… (\d+)%", state.get("status") or "")
+    return int(m.group(1)) if m else -1
 
 
 def installer_of(size):
@@ -53,8 +59,10 @@ def test_cancel_mid_download(shell, host, prefix):
     seed_record(prefix, OLD_RECORD)
     proc = shell.start()
     proc.wait_window(30)
-    proc.wait_for(lambda s: (s["status"] or "").startswith("正在下载安装文件… "), timeout=60)
-    request = host.wait_for_request("files", host.installer_target(config))
+    request = host.wait_for_request("files", host.installer_target(config), timeout=60)
+    assert gate.reached.wait(60)
+    # Everything before the stall has been written: the worker waits in a read.
+    proc.wait_for(lambda s: percent(s) >= 12, timeout=60)
     proc.click()
     st = proc.wait_for(lambda s: not s["found"] or s["buttonEnabled"] is False, timeout=10)
     assert st["found"] and st["button"] == "取消", st

@@ -105,6 +105,7 @@ def test_package_is_started_through_system_msiexec(shell, host, prefix, build_pa
     package = build_sample_msi(tmp_path / "msi", "sample\n")
     host.publish_package(1234, installer_bytes=package, installer_type="msi")
 
+    # Wine prefers its built-in msiexec over the file on disk unless told otherwise.
     proc = shell.start(env={"ZRQ_INSTALLER_RECORD": record,
                             "WINEDLLOVERRIDES": "mscoree=;mshtml=;msiexec.exe=n"})
     assert proc.wait(90) == 0
