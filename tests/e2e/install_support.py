@@ -1,5 +1,5 @@
-"""Helpers shared by the install-path tests: paths as the shell sees them, seeded
-channel records, exact attempt logs."""
+"""Helpers shared by the end-to-end tests: paths as the shell sees them, seeded
+channel records, exact attempt logs, failures shown in the window."""
 
 import json
 import re
@@ -61,3 +61,16 @@ def assert_staging_cleaned(prefix):
     temp = prefix.sdk_root / "temp"
     assert temp.is_dir(), "the temp directory was removed"
     assert list(temp.iterdir()) == []
+
+
+def expect_failure(proc, prefix, message, sdk_code, timeout=30):
+    """The window shows message with an enabled "关闭"; closing it ends the process
+    with exit code 1 and one attempt log "failed" with sdk_code."""
+    proc.wait_window(30)
+    st = proc.wait_status(message, timeout)
+    assert (st["button"], st["buttonEnabled"]) == ("关闭", True)
+    proc.click()
+    assert proc.wait(30) == 1
+    logs = [log["data"] for log in prefix.attempt_logs()]
+    assert [(log["status"], log["sdkCode"]) for log in logs] == [("failed", sdk_code)]
+    return st

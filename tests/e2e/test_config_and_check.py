@@ -8,21 +8,10 @@ import pytest
 from zrqtest import Response
 from zrqtest.testhost import sha256_hex
 
+from install_support import expect_failure
+
 CONFIG = "/pc/config/1234.json"
 INSTALLER = "/pc/installers/1234/setup-1234.exe"
-
-
-def expect_failure(proc, prefix, message, sdk_code, timeout=30):
-    """The window shows message with an enabled "关闭"; closing it ends the process
-    with exit code 1 and one attempt log "failed" with sdk_code."""
-    proc.wait_window(30)
-    st = proc.wait_status(message, timeout)
-    assert (st["button"], st["buttonEnabled"]) == ("关闭", True)
-    proc.click()
-    assert proc.wait(30) == 1
-    logs = [log["data"] for log in prefix.attempt_logs()]
-    assert [(log["status"], log["sdkCode"]) for log in logs] == [("failed", sdk_code)]
-    return st
 
 
 @pytest.mark.parametrize("fields,mother_id,mother_text", [

@@ -5,22 +5,11 @@ import pytest
 
 from zrqtest import Response
 
+from install_support import expect_failure
+
 MANIFEST = "/pc/shell/latest.json"
 CONFIG = "/pc/config/1234.json"
 SHA = "ab" * 32
-
-
-def expect_failure(proc, prefix, message, sdk_code, timeout=30):
-    """The window shows message with an enabled "关闭"; closing it ends the process
-    with exit code 1 and one attempt log "failed" with sdk_code."""
-    proc.wait_window(30)
-    st = proc.wait_status(message, timeout)
-    assert (st["button"], st["buttonEnabled"]) == ("关闭", True)
-    proc.click()
-    assert proc.wait(30) == 1
-    logs = [log["data"] for log in prefix.attempt_logs()]
-    assert [(log["status"], log["sdkCode"]) for log in logs] == [("failed", sdk_code)]
-    return st
 
 
 def shell_descriptor(type_="exe"):

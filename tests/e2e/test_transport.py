@@ -9,6 +9,8 @@ import pytest
 
 from zrqtest import Gate, Response
 
+from install_support import expect_failure
+
 MANIFEST = "/pc/shell/latest.json"
 CONFIG = "/pc/config/1234.json"
 CHECK = "/index.php?g=Home&m=PcSetup&a=check"
@@ -36,19 +38,6 @@ def connections(host):
     yield counts
     for _, server in servers:
         server.__dict__.pop("finish_request", None)
-
-
-def expect_failure(proc, prefix, message, sdk_code, timeout=30):
-    """The window shows message with an enabled "关闭"; closing it ends the process
-    with exit code 1 and one attempt log "failed" with sdk_code."""
-    proc.wait_window(30)
-    st = proc.wait_status(message, timeout)
-    assert (st["button"], st["buttonEnabled"]) == ("关闭", True)
-    proc.click()
-    assert proc.wait(30) == 1
-    logs = [log["data"] for log in prefix.attempt_logs()]
-    assert [(log["status"], log["sdkCode"]) for log in logs] == [("failed", sdk_code)]
-    return st
 
 
 def header_values(req, name):
