@@ -1,12 +1,12 @@
 #include "net/game_config.hpp"
 
 #include <cstdint>
-#include <regex>
 
 #include "app/error.hpp"
 #include "net/endpoints.hpp"
 #include "net/fetch_json.hpp"
 #include "net/installer_descriptor.hpp"
+#include "net/text_rules.hpp"
 
 namespace cv {
 
@@ -14,6 +14,7 @@ namespace {
 
 constexpr std::size_t kTextLimit = 256;
 constexpr std::size_t kChannelCodeLimit = 128;
+constexpr std::size_t kAppIdLimit = 128;
 
 bool isShortText(const nlohmann::json& value) {
   if (!value.is_string()) return false;
@@ -27,8 +28,7 @@ void validateGameConfig(const nlohmann::json& config, const std::string& package
   ensure(config.at("schemaVersion") == 1 && config.at("packageId") == packageId, BadData,
          "安装标识不匹配");
 
-  const std::regex appIdPattern("[a-zA-Z0-9_-]{1,128}");
-  ensure(std::regex_match(config.at("appId").get<std::string>(), appIdPattern), BadData,
+  ensure(isPlainIdentifier(config.at("appId").get<std::string>(), kAppIdLimit), BadData,
          "游戏标识无效");
 
   for (const char* key : {"gameId", "channelCode", "displayName"}) {

@@ -1,6 +1,5 @@
 #include "net/shell_manifest.hpp"
 
-#include <regex>
 #include <string>
 
 #include "app/error.hpp"
@@ -8,14 +7,16 @@
 #include "net/endpoints.hpp"
 #include "net/fetch_json.hpp"
 #include "net/installer_descriptor.hpp"
+#include "net/text_rules.hpp"
 
 namespace cv {
 
 std::uint32_t parseVersionCode(const nlohmann::json& value) {
   constexpr const char* kInvalid = "安装助手版本信息无效";
+  constexpr std::size_t kVersionDigitsLimit = 10;
   ensure(value.is_string(), InvalidInput, kInvalid);
   const auto& text = value.get_ref<const std::string&>();
-  ensure(std::regex_match(text, std::regex("[1-9][0-9]{0,9}")), InvalidInput, kInvalid);
+  ensure(isPositiveDecimal(text, kVersionDigitsLimit), InvalidInput, kInvalid);
   if (text.size() >= 10) ensure(text <= "4294967295", InvalidInput, kInvalid);
   return static_cast<std::uint32_t>(std::stoull(text, nullptr, 10));
 }
