@@ -2,12 +2,11 @@
 
 #include <windows.h>
 
-#include <filesystem>
-
 #include "app/error.hpp"
 #include "app/run_state.hpp"
 #include "platform/handles.hpp"
 #include "platform/locations.hpp"
+#include "platform/path.hpp"
 #include "platform/protected_directory.hpp"
 #include "platform/sha256.hpp"
 
@@ -20,7 +19,7 @@ std::uint64_t expectedSize(const nlohmann::json& descriptor) {
 }
 
 bool enoughFreeSpace(const std::wstring& target, std::uint64_t size) {
-  const std::wstring directory = std::filesystem::path(target).parent_path().wstring();
+  const std::wstring directory = parentPath(target);
   ULARGE_INTEGER available{};
   if (!::GetDiskFreeSpaceExW(directory.c_str(), &available, nullptr, nullptr)) return false;
   return hasRoomForDownload(available.QuadPart, size);
@@ -56,7 +55,7 @@ void downloadToFile(const nlohmann::json& descriptor, const std::wstring& target
 
 void downloadVerified(const nlohmann::json& descriptor, const std::wstring& stagingDirectory,
                       const std::wstring& target, RunState& state) {
-  createProtectedDirectory((std::filesystem::path(sdkRootDirectory()) / L"temp").wstring());
+  createProtectedDirectory(joinPath(sdkRootDirectory(), L"temp"));
   createProtectedDirectory(stagingDirectory);
 
   state.totalBytes.store(expectedSize(descriptor));

@@ -1,12 +1,12 @@
 #pragma once
 
-#include <filesystem>
+#include <string>
 
 namespace cv {
 
 // Creates the directory and every missing ancestor; existing ones are fine.
-// Failure throws std::filesystem::filesystem_error naming the operation
-// "create_directories" and the path.
-void createDirectories(const std::filesystem::path& path);
+// Failure throws std::system_error naming the operation "create_directories"
+// and the path.
+void createDirectories(const std::wstring& path);
 
 }  // namespace cv

@@ -2,18 +2,29 @@
 
 #include <windows.h>
 
-#include <filesystem>
+#include <system_error>
 
 #include "app/error.hpp"
 #include "platform/create_directories.hpp"
 #include "platform/handles.hpp"
+#include "platform/path.hpp"
 #include "platform/scope_guard.hpp"
 #include "platform/text.hpp"
 
 namespace cv {
 
+namespace {
+
+bool isAbsence(DWORD error) { return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND; }
+
+[[noreturn]] void failWith(DWORD error, const char* operation) {
+  throw std::system_error(static_cast<int>(error), std::system_category(), operation);
+}
+
+}  // namespace
+
 void writeFileAtomic(const std::wstring& path, const std::string& content) {
-  const std::filesystem::path parent = std::filesystem::path(path).parent_path();
+  const std::wstring parent = parentPath(path);
   // A bare file name lives in the current directory, which needs no creating.
   if (!parent.empty()) createDirectories(parent);
 
@@ -62,6 +73,26 @@ std::string readFileBounded(const std::wstring& path, std::uint32_t limit) {
     total += got;
   }
   return bytes;
+}
+
+bool pathExists(const std::wstring& path) {
+  if (::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES) return true;
+  const DWORD error = ::GetLastError();
+  if (isAbsence(error)) return false;
+  failWith(error, "exists");
+}
+
+bool removeFile(const std::wstring& path) {
+  if (::DeleteFileW(path.c_str())) return true;
+  const DWORD error = ::GetLastError();
+  if (isAbsence(error)) return false;
+  failWith(error, "remove");
+}
+
+void removeFileQuietly(const std::wstring& path) noexcept { ::DeleteFileW(path.c_str()); }
+
+void removeEmptyDirectoryQuietly(const std::wstring& path) noexcept {
+  ::RemoveDirectoryW(path.c_str());
 }
 
 }  // namespace cv

@@ -5,10 +5,10 @@
 #include <objbase.h>
 #include <shlobj.h>
 
-#include <filesystem>
 #include <vector>
 
 #include "app/error.hpp"
+#include "platform/path.hpp"
 #include "platform/scope_guard.hpp"
 #include "platform/text.hpp"
 
@@ -34,12 +34,12 @@ std::wstring sdkRootDirectory() {
   const HRESULT result = ::SHGetKnownFolderPath(FOLDERID_LocalAppData, 0, nullptr, &folder);
   auto release = onScopeExit([&] { ::CoTaskMemFree(folder); });
   ensure(SUCCEEDED(result) && folder != nullptr, SystemFailure, "Known folder unavailable");
-  return (std::filesystem::path(std::wstring(folder)) / L"CorvaneSDK").wstring();
+  return joinPath(std::wstring(folder), L"CorvaneSDK");
 }
 
 std::wstring appsDirectory(const std::string& key) {
   const std::wstring component = toWide(key);
-  return (std::filesystem::path(sdkRootDirectory()) / L"apps" / component).wstring();
+  return joinPath(joinPath(sdkRootDirectory(), L"apps"), component);
 }
 
 }  // namespace cv

@@ -1,16 +1,16 @@
 #include "platform/path_ancestry.hpp"
 
-#include <filesystem>
+#include "platform/path.hpp"
 
 namespace cv {
 
 std::vector<std::wstring> selfAndAncestors(const std::wstring& path) {
   std::vector<std::wstring> chain;
-  std::filesystem::path current(path);
+  std::wstring current(path);
   while (!current.empty()) {
-    chain.push_back(current.wstring());
-    if (current == current.root_path()) break;
-    std::filesystem::path parent = current.parent_path();
+    chain.push_back(current);
+    if (current == rootPath(current)) break;
+    std::wstring parent = parentPath(current);
     // Never loop on a path that is its own parent.
     if (parent == current) break;
     current = std::move(parent);

@@ -1,7 +1,5 @@
 #include "session/channel_record.hpp"
 
-#include <filesystem>
-
 #include "app/error.hpp"
 #include "platform/file_io.hpp"
 #include "platform/locations.hpp"
@@ -38,7 +36,7 @@ ChannelRecordBackup writeChannelRecord(const std::string& appId, const nlohmann:
   backup.written = channelRecordText(channelCode);
 
   ChannelRecordLock lock(appId);
-  backup.existed = std::filesystem::exists(std::filesystem::path(backup.path));
+  backup.existed = pathExists(backup.path);
   // Kept as raw bytes, never parsed: whatever was there can be put back.
   if (backup.existed) backup.previous = readFileBounded(backup.path, kChannelRecordLimit);
   writeFileAtomic(backup.path, backup.written);
@@ -53,7 +51,7 @@ void restoreChannelRecord(const std::string& appId, const ChannelRecordBackup& b
   if (backup.existed) {
     writeFileAtomic(backup.path, backup.previous);
   } else {
-    std::filesystem::remove(std::filesystem::path(backup.path));
+    removeFile(backup.path);
   }
 }
 

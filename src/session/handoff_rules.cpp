@@ -1,7 +1,8 @@
 #include "session/handoff_rules.hpp"
 
-#include <filesystem>
 #include <string_view>
+
+#include "platform/path.hpp"
 
 namespace cv {
 
@@ -34,11 +35,11 @@ std::wstring handoffCommandLine(const std::wstring& newShellPath, std::uint32_t 
 }
 
 std::wstring fileNameOfPath(const std::wstring& path) {
-  return std::filesystem::path(path).filename().wstring();
+  return fileName(path);
 }
 
 std::wstring directoryOfPath(const std::wstring& path) {
-  return std::filesystem::path(path).parent_path().wstring();
+  return parentPath(path);
 }
 
 }  // namespace cv

@@ -1,8 +1,6 @@
 #include "session/session.hpp"
 
-#include <filesystem>
 #include <string>
-#include <system_error>
 
 #include <nlohmann/json.hpp>
 
@@ -13,8 +11,10 @@
 #include "net/setup_file_name.hpp"
 #include "net/shell_manifest.hpp"
 #include "net/verified_download.hpp"
+#include "platform/file_io.hpp"
 #include "platform/locations.hpp"
 #include "platform/named_mutex.hpp"
+#include "platform/path.hpp"
 #include "platform/text.hpp"
 #include "session/attempt_log.hpp"
 #include "session/channel_record.hpp"
@@ -25,7 +25,6 @@
 namespace cv {
 namespace {
 
-namespace fs = std::filesystem;
 using nlohmann::json;
 
 constexpr wchar_t kUnexpectedFailure[] = L"安装准备失败，请重新下载后重试";
@@ -60,11 +59,11 @@ void installGame(Attempt& attempt, RunState& state, const std::string& packageId
   resources.lock = createNamedMutex(L"Local\\ZRQSetup-" + toWide(attempt.appId), "无法创建安装锁");
   ensure(tryAcquireMutex(resources.lock.get()), Busy, "该游戏已有安装助手运行");
 
-  const fs::path staging = fs::path(sdkRootDirectory()) / "temp" / toWide(attempt.id);
-  resources.stagingDirectory = staging.wstring();
+  const std::wstring staging = joinPath(joinPath(sdkRootDirectory(), L"temp"), toWide(attempt.id));
+  resources.stagingDirectory = staging;
   const json& installer = config.at("installer");
   const bool isPackage = installer.at("type") == "msi";
-  resources.downloadPath = (staging / (isPackage ? L"original.msi" : L"original.exe")).wstring();
+  resources.downloadPath = joinPath(staging, isPackage ? L"original.msi" : L"original.exe");
   downloadVerified(installer, resources.stagingDirectory, resources.downloadPath, state);
 
   state.enterLaunching();
@@ -87,7 +86,7 @@ void installGame(Attempt& attempt, RunState& state, const std::string& packageId
 
 void runGuarded(Attempt& attempt, RunState& state, const LaunchOptions& options) {
   const std::string packageId =
-      packageIdFromFileName(fs::path(executablePath()).filename().wstring());
+      packageIdFromFileName(fileName(executablePath()));
   state.throwIfCancelled();
   acknowledgeHandoff(options);
 
@@ -101,10 +100,9 @@ void runGuarded(Attempt& attempt, RunState& state, const LaunchOptions& options)
 }
 
 void removeLeftovers(const SessionResources& resources) {
-  std::error_code ignored;
-  if (!resources.downloadPath.empty()) fs::remove(resources.downloadPath, ignored);
+  if (!resources.downloadPath.empty()) removeFileQuietly(resources.downloadPath);
   // Removing a directory fails while it still holds anything; that is wanted here.
-  if (!resources.stagingDirectory.empty()) fs::remove(resources.stagingDirectory, ignored);
+  if (!resources.stagingDirectory.empty()) removeEmptyDirectoryQuietly(resources.stagingDirectory);
 }
 
 void endAttempt(Attempt& attempt, RunState& state) {

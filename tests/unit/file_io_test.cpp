@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <string>
+#include <system_error>
 
 #include "app/error.hpp"
 #include "platform_test_support.hpp"
@@ -96,6 +97,54 @@ TEST(BoundedRead, EmptyFileGivesEmptyBytesAndMissingFileFails) {
   const Error error = errorFrom([&] { readFileBounded(scratch.file(L"missing"), 131072); });
   EXPECT_EQ(error.code, SystemFailure);
   EXPECT_STREQ(error.what(), "Read failed");
+}
+
+TEST(FileOperations, ExistenceAnswersFalseOnlyForAbsence) {
+  ScratchDirectory scratch;
+  const std::wstring file = scratch.file(L"present");
+  writeBytes(file, "x");
+  EXPECT_TRUE(pathExists(file));
+  EXPECT_TRUE(pathExists(scratch.path().wstring()));
+  EXPECT_FALSE(pathExists(scratch.file(L"missing")));
+  EXPECT_FALSE(pathExists(scratch.file(L"missing\\inner")));
+}
+
+TEST(FileOperations, RemovingAFileDeletesItAndAMissingOneIsNoFailure) {
+  ScratchDirectory scratch;
+  const std::wstring file = scratch.file(L"doomed");
+  writeBytes(file, "x");
+  EXPECT_TRUE(removeFile(file));
+  EXPECT_FALSE(std::filesystem::exists(file));
+  EXPECT_FALSE(removeFile(file));
+}
+
+TEST(FileOperations, RemovingADirectoryAsAFileIsASystemError) {
+  ScratchDirectory scratch;
+  const std::wstring directory = scratch.file(L"dir");
+  std::filesystem::create_directories(directory);
+  try {
+    removeFile(directory);
+    FAIL() << "directory removed as a file";
+  } catch (const std::system_error& error) {
+    EXPECT_NE(std::string(error.what()).find("remove"), std::string::npos) << error.what();
+  }
+  EXPECT_TRUE(std::filesystem::is_directory(directory));
+}
+
+TEST(FileOperations, QuietRemovalLeavesADirectoryThatStillHoldsAFile) {
+  ScratchDirectory scratch;
+  const std::wstring directory = scratch.file(L"staging");
+  std::filesystem::create_directories(directory);
+  const std::wstring file = directory + L"\\original.exe";
+  writeBytes(file, "x");
+  removeEmptyDirectoryQuietly(directory);
+  EXPECT_TRUE(std::filesystem::exists(file));
+  removeFileQuietly(file);
+  removeFileQuietly(file);
+  EXPECT_FALSE(std::filesystem::exists(file));
+  removeEmptyDirectoryQuietly(directory);
+  EXPECT_FALSE(std::filesystem::exists(directory));
+  removeEmptyDirectoryQuietly(directory);
 }
 
 }  // namespace
