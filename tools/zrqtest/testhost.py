@@ -548,14 +548,14 @@ def main(argv=None):
     listeners = dict(HOSTS)
     if args.listen:
         listeners = {}
-        for spec in args.listen:
-            name, _, addr = spec.partition("=")
+        for entry in args.listen:
+            name, _, addr = entry.partition("=")
             ip, _, port = addr.rpartition(":")
             listeners[name] = (ip, int(port), HOSTS.get(name, (None, None, ip))[2])
     host = TestHost(args.cert, args.key, listeners, root=args.root)
     host.remove(MANIFEST_PATH)  # the tree supplies its own manifest
-    for spec in args.refuse:
-        package, _, error_type = spec.partition("=")
+    for entry in args.refuse:
+        package, _, error_type = entry.partition("=")
         host.refuse(package, error_type or None)
     host.start()
     for name, (ip, port, hostname) in listeners.items():
