@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include "app/error.hpp"
+#include "expect_error.hpp"
 #include "platform/locations.hpp"
 #include "platform/text.hpp"
 
@@ -18,16 +19,6 @@ namespace cv {
 namespace {
 
 namespace fs = std::filesystem;
-
-void expectError(const std::function<void()>& action, int code, const char* message) {
-  try {
-    action();
-    ADD_FAILURE() << "no failure, expected " << message;
-  } catch (const Error& error) {
-    EXPECT_EQ(error.code, code);
-    EXPECT_STREQ(error.what(), message);
-  }
-}
 
 TEST(ChannelRecordText, IsCompactRawUtf8WithStandardEscapes) {
   EXPECT_EQ(channelRecordText("c1"), "{\"channelCode\":\"c1\"}");

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "app/error.hpp"
+#include "expect_error.hpp"
 
 namespace cv {
 namespace {
@@ -40,17 +41,6 @@ json with(const char* key, json value) {
   json config = validConfig();
   config[key] = std::move(value);
   return config;
-}
-
-template <typename Call>
-void expectError(Call call, int code, const char* message) {
-  try {
-    call();
-    ADD_FAILURE() << "no error, expected " << message;
-  } catch (const Error& error) {
-    EXPECT_EQ(error.code, code);
-    EXPECT_STREQ(error.what(), message);
-  }
 }
 
 void expectInvalid(const json& config, const char* message) {

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include "app/error.hpp"
+#include "expect_error.hpp"
 #include "app/run_state.hpp"
 #include "app/version.hpp"
 #include "platform/text.hpp"
@@ -17,16 +18,6 @@ namespace cv {
 namespace {
 
 namespace fs = std::filesystem;
-
-void expectError(const std::function<void()>& action, int code, const char* message) {
-  try {
-    action();
-    ADD_FAILURE() << "no failure, expected " << message;
-  } catch (const Error& error) {
-    EXPECT_EQ(error.code, code);
-    EXPECT_STREQ(error.what(), message);
-  }
-}
 
 TEST(HandoffRules, EventNameFormAcceptsOnlyThePrefixAndTheSixtyFourCharacters) {
   const std::wstring prefix = L"Local\\ZRQUpdate-";

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "app/error.hpp"
+#include "expect_error.hpp"
 
 namespace cv {
 namespace {
@@ -23,17 +24,6 @@ json shellDescriptor() {
 
 json manifest(json versionCode) {
   return {{"schemaVersion", 1}, {"versionCode", std::move(versionCode)}, {"shell", shellDescriptor()}};
-}
-
-template <typename Call>
-void expectError(Call call, int code, const char* message) {
-  try {
-    call();
-    ADD_FAILURE() << "no error, expected " << message;
-  } catch (const Error& error) {
-    EXPECT_EQ(error.code, code);
-    EXPECT_STREQ(error.what(), message);
-  }
 }
 
 TEST(VersionCode, ParsesDecimalTextUpToTheUnsigned32BitMaximum) {
