@@ -141,11 +141,16 @@ def test_download_shows_percent_then_closes(shell, host, prefix, installer_bytes
         m = re.fullmatch(r"正在下载安装文件… (\d+)%", s["status"])
         assert m, s["status"]
         # The driver reads the text before the bar: a tick in between moves the bar on.
+        # A tick that changes the text makes the driver read again.
         assert s["progress"] >= int(m.group(1)) and s["marquee"] is False
         percents.append(int(m.group(1)))
     assert any(s["progress"] == p for s, p in zip(downloading, percents))
     assert percents == sorted(percents) and 0 < percents[-1] <= 100
-    assert seen[-1]["status"] in ("正在校验安装文件…", "正在启动安装程序…") or percents[-1] == 100
+    # The worker may verify and launch between two ticks, so the window can close straight
+    # from a percentage; whatever it showed after the download belongs to the later stages.
+    last = max(i for i, s in enumerate(seen) if s["status"].startswith("正在下载安装文件… "))
+    after = seen[last + 1:]
+    assert {s["status"] for s in after} <= {"正在校验安装文件…", "正在启动安装程序…"}
 
 
 def test_cancel_during_download_disables_button_and_closes_after(shell, host, prefix):

@@ -145,8 +145,8 @@ std::string hex(unsigned long long value) {
     return buf;
 }
 
-// The whole observable state of the setup window as one JSON object.
-std::string describe(HWND main) {
+// The whole observable state of the setup window as one JSON object, read once.
+std::string describeOnce(HWND main) {
     JsonLine line;
     if (!main || !IsWindow(main)) {
         line.boolean("found", false);
@@ -229,6 +229,27 @@ std::string describe(HWND main) {
         line.null("focus");
     }
     return line.text();
+}
+
+std::wstring statusTextOf(HWND main) {
+    std::wstring text;
+    if (!main || !IsWindow(main)) return text;
+    HWND status = findChildren(main).status;
+    if (!status || !windowText(status, text)) text.clear();
+    return text;
+}
+
+// The window's worker may change the status and the bar between two reads. A state is only
+// reported when the status text was the same before and after everything else was read, so
+// the text and the bar in one state belong together.
+std::string describe(HWND main) {
+    std::string state;
+    for (int attempt = 0; attempt < 20; ++attempt) {
+        std::wstring before = statusTextOf(main);
+        state = describeOnce(main);
+        if (statusTextOf(main) == before) break;
+    }
+    return state;
 }
 
 // ---- commands ---------------------------------------------------------------
