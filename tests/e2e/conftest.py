@@ -12,6 +12,7 @@ from pathlib import Path
 sys.path.insert(0, str(Path(__file__).resolve().parents[2] / "tools"))
 
 from zrqtest.fixtures import *  # noqa: E402,F401,F403
+from zrqtest.loader_fault import pytest_runtest_makereport, pytest_runtest_protocol  # noqa: E402,F401
 
 
 def pytest_configure(config):

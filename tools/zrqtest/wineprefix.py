@@ -10,6 +10,7 @@ import subprocess
 import time
 from pathlib import Path
 
+from .loader_fault import is_loader_fault
 from .paths import WINE, WINESERVER
 
 FONT_SUBSTITUTES = r"HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontSubstitutes"
@@ -82,14 +83,18 @@ class WinePrefix:
         return proc, out, err
 
     def run(self, args, timeout=60, stem="wine", check=True):
-        """Runs wine64 with args to completion; returns (exit code, stdout bytes)."""
-        proc, out, err = self.popen(args, stem)
-        try:
-            code = proc.wait(timeout)
-        except subprocess.TimeoutExpired:
-            proc.kill()
-            proc.wait()
-            raise WineError("wine64 %s timed out after %ss" % (args, timeout))
+        """Runs wine64 with args to completion; returns (exit code, stdout bytes).
+        A run stopped by the Linux loader while ending is made once more."""
+        for attempt in range(2):
+            proc, out, err = self.popen(args, stem)
+            try:
+                code = proc.wait(timeout)
+            except subprocess.TimeoutExpired:
+                proc.kill()
+                proc.wait()
+                raise WineError("wine64 %s timed out after %ss" % (args, timeout))
+            if not is_loader_fault(code, err):
+                break
         if check and code != 0:
             raise WineError("wine64 %s exited with %d: %s" % (
                 args, code, err.read_bytes().decode(errors="replace")[-2000:]))
