@@ -120,7 +120,7 @@ def test_cancel_while_the_configuration_trickles_in(shell, host, prefix):
     req = host.wait_for_request("files", CONFIG, timeout=30)
     proc.wait_for(lambda s: req.bytes_sent > 0, timeout=10)
     proc.click()
-    st = proc.wait_for(lambda s: s["buttonEnabled"] is False, timeout=3)
+    st = proc.wait_for(lambda s: s["buttonEnabled"] is False, timeout=5)
     assert st["found"] and st["button"] == "取消"
     assert proc.wait_gone(30)
     assert proc.wait(30) == 2

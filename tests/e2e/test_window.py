@@ -162,7 +162,7 @@ def test_cancel_during_download_disables_button_and_closes_after(shell, host, pr
     proc.wait_for(lambda s: (s["status"] or "").startswith("正在下载安装文件… "), timeout=15)
     host.wait_for_request("files", host.installer_target(config))
     proc.click()
-    st = proc.wait_for(lambda s: s["buttonEnabled"] is False, timeout=2)
+    st = proc.wait_for(lambda s: s["buttonEnabled"] is False, timeout=5)
     assert st["found"]
     gate.release()
     assert proc.wait_gone()
