@@ -17,7 +17,7 @@ build=${ZRQ_BUILD_DIR:-build/x64}
 if [ ! -f "$build/CMakeCache.txt" ]; then
   cmake --preset x64 -B "$build" >/dev/null
 fi
-cmake --build "$build" -j"$jobs" --target zrq-setup zrq-bench-client winctl ca-install test-installer
+cmake --build "$build" -j"$jobs" --target zrq-setup zrq-bench-client zrq-bench-window winctl ca-install test-installer
 if [ -z "${ZRQ_RELEASE_EXE:-}" ]; then
   cmake --preset i686 >/dev/null
   cmake --build --preset i686 -j"$jobs" --target zrq-setup

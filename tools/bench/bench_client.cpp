@@ -4,8 +4,9 @@
 //                    pieces, each written with WriteFile and hashed with
 //                    BCryptHashData, then FlushFileBuffers. Nothing else.
 //                    Prints {"bytes":N,"sha256":"..."}.
-//   window MS        waits for the setup window to be visible; prints
-//                    {"visibleAt":S}, S in Unix seconds (Wine's clock is the host's).
+//   window MS [CLASS] waits for the setup window (or a window of CLASS) to be
+//                    visible; prints {"visibleAt":S}, S in Unix seconds (Wine's
+//                    clock is the host's).
 //   cancel MS        waits for the window, clicks its button; prints {"clickedAt":S}.
 //   hold MS          keeps a small window open for MS: Wine's desktop process
 //                    then stays up between runs instead of ending and restarting
@@ -95,18 +96,18 @@ int get(const wchar_t* url, const wchar_t* path) {
   return 0;
 }
 
-HWND waitVisible(DWORD timeoutMs) {
+HWND waitVisible(DWORD timeoutMs, const wchar_t* windowClass = L"ZRQUnifiedSetup") {
   const ULONGLONG deadline = ::GetTickCount64() + timeoutMs;
   for (;;) {
-    HWND window = ::FindWindowW(L"ZRQUnifiedSetup", nullptr);
+    HWND window = ::FindWindowW(windowClass, nullptr);
     if (window && ::IsWindowVisible(window)) return window;
     if (::GetTickCount64() >= deadline) return nullptr;
     ::Sleep(1);
   }
 }
 
-int window(DWORD timeoutMs) {
-  if (!waitVisible(timeoutMs)) return fail("window");
+int window(DWORD timeoutMs, const wchar_t* windowClass) {
+  if (!waitVisible(timeoutMs, windowClass)) return fail("window");
   std::printf("{\"visibleAt\":%.6f}\n", unixNow());
   return 0;
 }
@@ -142,7 +143,8 @@ int hold(DWORD ms) {
 
 int wmain(int argc, wchar_t** argv) {
   if (argc == 4 && std::wcscmp(argv[1], L"get") == 0) return get(argv[2], argv[3]);
-  if (argc == 3 && std::wcscmp(argv[1], L"window") == 0) return window(std::wcstoul(argv[2], nullptr, 10));
+  if ((argc == 3 || argc == 4) && std::wcscmp(argv[1], L"window") == 0)
+    return window(std::wcstoul(argv[2], nullptr, 10), argc == 4 ? argv[3] : L"ZRQUnifiedSetup");
   if (argc == 3 && std::wcscmp(argv[1], L"cancel") == 0) return cancel(std::wcstoul(argv[2], nullptr, 10));
   if (argc == 3 && std::wcscmp(argv[1], L"hold") == 0) return hold(std::wcstoul(argv[2], nullptr, 10));
   std::fprintf(stderr, "usage: zrq-bench-client get URL FILE | window MS | cancel MS | hold MS\n");
