@@ -225,6 +225,12 @@ class Bench:
         difference = abs(big_peak - small)
         self.figure("peak RSS difference (MiB)", "%.2f" % (difference / MIB), "<= 1",
                     difference <= MIB)
+        # What any window program costs under Wine, for comparison.
+        plain = statistics.median([
+            waited(self.prefix.popen([self.plain_window_win, "300"], stem="window")[0])[2]
+            for _ in range(3)])
+        self.figure("  a program that only shows a window (MiB)", "%.1f" % (plain / MIB), "",
+                    True)
 
     def window(self):
         self.publish(10 * MIB)
