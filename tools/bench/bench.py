@@ -166,6 +166,11 @@ class Bench:
         proc, _, _ = self.prefix.popen([self.shell_win], stem="shell")
         return proc
 
+    def spawn_plain_window(self):
+        """The baseline program: shows its window, closes it after 300 ms."""
+        proc, _, _ = self.prefix.popen([self.plain_window_win, "300"], stem="window")
+        return proc
+
     def run_shell(self):
         started = time.time()
         code, ended, peak = waited(self.spawn_shell())
@@ -226,9 +231,7 @@ class Bench:
         self.figure("peak RSS difference (MiB)", "%.2f" % (difference / MIB), "<= 1",
                     difference <= MIB)
         # What any window program costs under Wine, for comparison.
-        plain = statistics.median([
-            waited(self.prefix.popen([self.plain_window_win, "300"], stem="window")[0])[2]
-            for _ in range(3)])
+        plain = statistics.median([waited(self.spawn_plain_window())[2] for _ in range(3)])
         self.figure("  a program that only shows a window (MiB)", "%.1f" % (plain / MIB), "",
                     True)
 
@@ -239,9 +242,7 @@ class Bench:
             times.append(self.time_to_window(self.spawn_shell, "ZRQUnifiedSetup"))
             self.clean_downloads()
             # Interleaved: a program that does nothing but show a window, timed alike.
-            baseline.append(self.time_to_window(
-                lambda: self.prefix.popen([self.plain_window_win, "300"], stem="window")[0],
-                "ZRQBenchWindow"))
+            baseline.append(self.time_to_window(self.spawn_plain_window, "ZRQBenchWindow"))
         median = statistics.median(times)
         self.figure("start to visible window (ms)", spread(times, "%.0f"), "<= 150", median <= 150)
         self.figure("  same, a program that only shows a window", spread(baseline, "%.0f"),
