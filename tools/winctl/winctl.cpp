@@ -145,8 +145,10 @@ std::string hex(unsigned long long value) {
     return buf;
 }
 
-// The whole observable state of the setup window as one JSON object, read once.
-std::string describeOnce(HWND main) {
+// The whole observable state of the setup window as one JSON object, read once;
+// statusSeen gets the status text as it was read (empty when there was none).
+std::string describeOnce(HWND main, std::wstring& statusSeen) {
+    statusSeen.clear();
     JsonLine line;
     if (!main || !IsWindow(main)) {
         line.boolean("found", false);
@@ -156,7 +158,8 @@ std::string describeOnce(HWND main) {
     line.number("systemDpi", static_cast<long long>(GetDpiForSystem()));
     addText(line, "caption", main);
     Children c = findChildren(main);
-    addText(line, "status", c.status);
+    if (c.status && windowText(c.status, statusSeen)) line.str("status", statusSeen);
+    else line.null("status");
     addText(line, "button", c.button);
     if (c.button) line.boolean("buttonEnabled", IsWindowEnabled(c.button) != FALSE);
     else line.null("buttonEnabled");
@@ -240,14 +243,14 @@ std::wstring statusTextOf(HWND main) {
 }
 
 // The window's worker may change the status and the bar between two reads. A state is only
-// reported when the status text was the same before and after everything else was read, so
-// the text and the bar in one state belong together.
+// reported when the status text was still the same after everything else was read, so the
+// text and the bar in one state belong together.
 std::string describe(HWND main) {
     std::string state;
+    std::wstring statusSeen;
     for (int attempt = 0; attempt < 20; ++attempt) {
-        std::wstring before = statusTextOf(main);
-        state = describeOnce(main);
-        if (statusTextOf(main) == before) break;
+        state = describeOnce(main, statusSeen);
+        if (statusTextOf(main) == statusSeen) break;
     }
     return state;
 }
