@@ -65,12 +65,9 @@ def test_record_lock_held_elsewhere_leaves_the_record_alone(shell, host, prefix,
     previous = b'{"channelCode":"theirs"}'
     host.publish_package(1234, installer_bytes=installer_bytes)
     seed_record(prefix, previous)
-    holder = driver.hold_mutex("Local\\CorvaneSDK-" + APP_ID, 120_000)
-    try:
+    with driver.hold_mutex("Local\\CorvaneSDK-" + APP_ID, 120_000) as holder:
         assert holder.held
         failed_run(shell.start(), "Channel record is being written")
-    finally:
-        holder.kill()
     assert prefix.channel_record(APP_ID) == previous
     assert prefix.installer_run() is None
     assert_staging_cleaned(prefix)

@@ -9,12 +9,9 @@ from install_support import APP_ID, assert_log, failed_run, seed_record
 def test_second_shell_for_the_game_is_refused_after_the_configuration(shell, host, prefix, driver,
                                                                       installer_bytes):
     config = host.publish_package(1234, installer_bytes=installer_bytes)
-    holder = driver.hold_mutex("Local\\ZRQSetup-" + APP_ID, 120_000)
-    try:
+    with driver.hold_mutex("Local\\ZRQSetup-" + APP_ID, 120_000) as holder:
         assert holder.held
         failed_run(shell.start(), "该游戏已有安装助手运行")
-    finally:
-        holder.kill()
     assert len(host.config_requests("1234")) == 1
     assert len(host.check_requests()) == 1
     host.assert_no_request("files", host.installer_target(config))

@@ -278,10 +278,9 @@ def test_new_shell_of_a_lower_version_fails_and_the_old_one_gives_up_after_15_s(
 def test_hop_limit_and_update_lock(shell, host, prefix, driver, installer_bytes, held):
     announce(host, installer_bytes)
     if held:
-        holder = driver.hold_mutex(UPDATE_LOCK, 60000)
-        assert holder.held
-        code = close_failed(shell.start(), "该安装助手正在更新")
-        holder.kill()
+        with driver.hold_mutex(UPDATE_LOCK, 60000) as holder:
+            assert holder.held
+            code = close_failed(shell.start(), "该安装助手正在更新")
         expected = -3
         host.assert_no_request(path=SHELL_PATH)
     else:

@@ -114,7 +114,8 @@ class Driver:
 
     def hold_mutex(self, name, ms):
         """Starts winctl holding the named mutex for ms; returns a handle with .held
-        (after the first line), .wait() and .kill()."""
+        (after the first line), .wait() and .kill(); as a context manager it is
+        killed on leaving."""
         return _Holder(self, ["hold-mutex", name, int(ms)], "held")
 
     def wait_event(self, name, timeout_ms):
@@ -143,6 +144,13 @@ class _Background:
 
     def lines(self):
         return _parse_lines(self.out.read_bytes(), self.args)
+
+    # `with driver.hold_mutex(...) as holder:` ends the program on leaving.
+    def __enter__(self):
+        return self
+
+    def __exit__(self, *exc):
+        self.kill()
 
     def wait(self, timeout=60.0):
         try:
