@@ -4,40 +4,14 @@
 #include <objbase.h>
 #include <shellapi.h>
 
-#include <vector>
-
 #include "platform/handles.hpp"
 #include "platform/scope_guard.hpp"
+#include "platform/system_library.hpp"
+#include "platform/test_seams.hpp"
 
 namespace cv {
 
 namespace {
-
-constexpr UINT kSystemDirectoryCapacity = 32768;
-
-std::wstring systemDirectory() {
-  std::vector<wchar_t> buffer(kSystemDirectoryCapacity);
-  const UINT length = ::GetSystemDirectoryW(buffer.data(), kSystemDirectoryCapacity);
-  ensure(length != 0 && length < kSystemDirectoryCapacity, SystemFailure, "系统目录不可用");
-  return std::wstring(buffer.data(), length);
-}
-
-#if defined(ZRQ_TEST_SEAMS)
-// Test builds only: ZRQ_TEST_LAUNCH_ERROR=<decimal> makes the start fail with
-// that error code without asking the shell (Wine cannot decline a start).
-std::optional<DWORD> simulatedLaunchError() {
-  wchar_t value[16] = {};
-  const DWORD length = ::GetEnvironmentVariableW(L"ZRQ_TEST_LAUNCH_ERROR", value, 16);
-  if (length == 0 || length > 10) return std::nullopt;
-  unsigned long long number = 0;
-  for (DWORD i = 0; i < length; ++i) {
-    if (value[i] < L'0' || value[i] > L'9') return std::nullopt;
-    number = number * 10 + static_cast<unsigned>(value[i] - L'0');
-  }
-  if (number > 0xFFFFFFFFull) return std::nullopt;
-  return static_cast<DWORD>(number);
-}
-#endif
 
 struct StartResult {
   bool started;
@@ -45,9 +19,8 @@ struct StartResult {
 };
 
 StartResult startInstaller(SHELLEXECUTEINFOW& request) {
-#if defined(ZRQ_TEST_SEAMS)
-  if (const auto simulated = simulatedLaunchError()) return {false, *simulated};
-#endif
+  // Test builds: Wine cannot make a start fail the way a declined prompt does.
+  if (const auto simulated = seams::launchError()) return {false, *simulated};
   if (::ShellExecuteExW(&request)) return {true, 0};
   return {false, ::GetLastError()};
 }
@@ -61,8 +34,9 @@ void launchInstaller(const nlohmann::json& installerType, const std::wstring& do
   // S_FALSE (already initialised on this thread) is owed an uninitialise too.
   const auto uninitialise = onScopeExit([] { ::CoUninitialize(); });
 
-  const InstallerCommand command = installerCommand(
-      installerType, downloadPath, isMsiInstaller(installerType) ? systemDirectory() : std::wstring());
+  const std::wstring systemFolder =
+      isMsiInstaller(installerType) ? systemDirectory("系统目录不可用") : std::wstring();
+  const InstallerCommand command = installerCommand(installerType, downloadPath, systemFolder);
 
   SHELLEXECUTEINFOW request{};
   request.cbSize = sizeof(request);

@@ -1,0 +1,56 @@
+#include "platform/test_seams.hpp"
+
+#if defined(ZRQ_TEST_SEAMS)
+#include <windows.h>
+
+#include <string>
+#endif
+
+namespace cv::seams {
+
+#if defined(ZRQ_TEST_SEAMS)
+namespace {
+
+std::string variable(const wchar_t* name) {
+  wchar_t value[1024] = {};
+  const DWORD length = ::GetEnvironmentVariableW(name, value, 1024);
+  if (length == 0 || length >= 1024) return std::string();
+  std::string narrow;
+  for (DWORD i = 0; i < length; ++i) {
+    if (value[i] > 0x7F) return std::string();  // names and numbers are ASCII
+    narrow += static_cast<char>(value[i]);
+  }
+  return narrow;
+}
+
+}  // namespace
+
+bool pretendsAbsent(const char* name) {
+  const std::string list = variable(L"ZRQ_TEST_ABSENT");
+  std::string::size_type start = 0;
+  while (start <= list.size()) {
+    auto end = list.find(';', start);
+    if (end == std::string::npos) end = list.size();
+    if (list.compare(start, end - start, name) == 0) return true;
+    start = end + 1;
+  }
+  return false;
+}
+
+std::optional<unsigned long> launchError() {
+  const std::string value = variable(L"ZRQ_TEST_LAUNCH_ERROR");
+  if (value.empty() || value.size() > 10) return std::nullopt;
+  unsigned long long number = 0;
+  for (char c : value) {
+    if (c < '0' || c > '9') return std::nullopt;
+    number = number * 10 + static_cast<unsigned>(c - '0');
+  }
+  if (number > 0xFFFFFFFFull) return std::nullopt;
+  return static_cast<unsigned long>(number);
+}
+
+bool windowsSharingOnReplace() { return variable(L"ZRQ_TEST_WINDOWS_SHARING") == "1"; }
+
+#endif
+
+}  // namespace cv::seams
