@@ -5,6 +5,7 @@
 #include <string>
 
 #include "app/run_state.hpp"
+#include "app/system_dpi.hpp"
 #include "app/window_view.hpp"
 
 namespace cv {
@@ -48,7 +49,7 @@ void setMarqueeStyle(HWND progressBar, bool on) {
 
 ProgressWindow::ProgressWindow(HINSTANCE instance, RunState& state) : state_(state) {
   g_window = this;
-  const int dpi = static_cast<int>(::GetDpiForSystem());
+  const int dpi = systemDpi();
 
   WNDCLASSW windowClass{};
   windowClass.lpfnWndProc = &ProgressWindow::windowProc;
