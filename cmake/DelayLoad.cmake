@@ -1,9 +1,9 @@
-# Delay-load import libraries for DLLs that are not on Windows' KnownDLLs list.
-# A statically imported DLL is resolved by the loader before any of our code
-# runs, through the standard search order, which starts with the directory of
-# the exe: for a web installer that is the Downloads folder, where anyone can
-# drop a winhttp.dll. Delay-loaded DLLs are resolved on first call instead,
-# after wWinMain has restricted the search to System32.
+# Delay-load import libraries. A statically imported DLL is resolved by the
+# loader before any of our code runs, and so is whatever it imports or
+# forwards to, through the standard search order, which starts with the
+# directory of the exe: for a web installer that is the Downloads folder,
+# where anyone can drop a winhttp.dll or a version.dll. Delay-loaded DLLs are
+# resolved on first call instead, through the shell's hook, by full path.
 #
 # zrq_delay_import(<target> <dll base name>...) creates the INTERFACE library
 # <target> that links delay-load stubs made by dlltool from cmake/delayload/*.def.

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "app/command_line.hpp"
+#include "app/dll_hardening.hpp"
 #include "app/error.hpp"
 #include "app/progress_window.hpp"
 #include "app/run_state.hpp"
@@ -36,9 +37,9 @@ void pumpMessages(HWND window) {
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
-  // Before anything can load a DLL: System32 only, never the directory the
-  // shell was downloaded to. The non-system DLLs are delay-loaded for this.
-  ::SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
+  // Before anything can load a DLL: never from the directory the shell was
+  // downloaded to. The DLLs that are not KnownDLLs are delay-loaded for this.
+  cv::hardenDllLoading();
   cv::LaunchOptions options;
   try {
     options = readCommandLine();

@@ -6,22 +6,23 @@ import re
 import pe_image as pe
 from release_builds import ROOT
 
-# HKLM\SYSTEM\CurrentControlSet\Control\Session Manager\KnownDLLs on Windows 10/11,
-# plus ntdll, which every process has mapped before the exe's imports are resolved.
-# The loader takes these from the system directory whatever the search path says.
-KNOWN_DLLS = {
-    "advapi32.dll", "clbcatq.dll", "combase.dll", "comdlg32.dll", "coml2.dll", "difxapi.dll",
-    "gdi32.dll", "gdiplus.dll", "imagehlp.dll", "imm32.dll", "kernel32.dll", "msctf.dll",
-    "msvcrt.dll", "normaliz.dll", "nsi.dll", "ntdll.dll", "ole32.dll", "oleaut32.dll",
-    "psapi.dll", "rpcrt4.dll", "sechost.dll", "setupapi.dll", "shcore.dll", "shell32.dll",
-    "shlwapi.dll", "user32.dll", "wldap32.dll", "ws2_32.dll",
-}
+# The only DLLs imported statically. The loader resolves static imports before
+# any of the shell's code runs, and what those DLLs import or forward to in turn
+# it finds by the default search order, which starts in the exe's folder. These
+# two import nothing but KnownDLLs and API sets on every Windows version.
+STATIC = {"kernel32.dll", "msvcrt.dll"}
 
-# What the shell needs beyond them, and a function of each that must resolve.
+# Everything else is delay-loaded (through the shell's hook, by full path from
+# System32), with a function of each that must resolve.
 DELAY_LOADED = {
-    "winhttp.dll": "WinHttpReadData",
+    "advapi32.dll": "SetFileSecurityW",
     "bcrypt.dll": "BCryptHashData",
     "comctl32.dll": "InitCommonControlsEx",
+    "gdi32.dll": "CreateFontIndirectW",
+    "ole32.dll": "CoInitializeEx",
+    "shell32.dll": "ShellExecuteExW",
+    "user32.dll": "CreateWindowExW",
+    "winhttp.dll": "WinHttpReadData",
 }
 
 EXPECTED = {
@@ -38,12 +39,10 @@ def test_gui_executable_of_its_architecture(built):
     assert not image.characteristics & pe.FILE_DLL
 
 
-def test_static_imports_are_known_dlls_only(built):
+def test_static_imports_are_kernel32_and_the_c_runtime_only(built):
     _, _, image = built
     static = {name.lower() for name in image.imports()}
-    assert "kernel32.dll" in static
-    assert static <= KNOWN_DLLS, "imported from the exe's directory first: %s" % sorted(
-        static - KNOWN_DLLS)
+    assert static == STATIC, "imported statically: %s" % sorted(static - STATIC)
 
 
 def test_other_dlls_are_delay_loaded(built):
@@ -51,19 +50,30 @@ def test_other_dlls_are_delay_loaded(built):
     delayed = {name.lower(): functions for name, functions in image.delay_imports().items()}
     for dll, function in DELAY_LOADED.items():
         assert function in delayed.get(dll, []), "%s!%s not delay-loaded" % (dll, function)
-    assert not set(delayed) & KNOWN_DLLS
+    assert set(delayed) == set(DELAY_LOADED), sorted(set(delayed) ^ set(DELAY_LOADED))
 
 
-def test_dll_search_is_restricted_at_start(built):
-    # Delay-loading is only safe because the search path is narrowed first.
+def test_dll_loading_is_hardened_before_anything_else(built):
+    # Functions only newer Windows have are looked up at run time, so the
+    # narrowed search is the first thing wWinMain does, not a static import.
     _, _, image = built
     kernel32 = next(functions for name, functions in image.imports().items()
                     if name.lower() == "kernel32.dll")
-    assert "SetDefaultDllDirectories" in kernel32
+    assert "SetDefaultDllDirectories" not in kernel32
+    assert "SetDllDirectoryW" in kernel32 and "LoadLibraryExW" in kernel32
     main = (ROOT / "src/app/main.cpp").read_text(encoding="utf-8")
     body = main[main.index("wWinMain("):]
     first = re.search(r"\{\s*(?://[^\n]*\n\s*)*([^;]*;)", body).group(1)
-    assert first == "::SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);"
+    assert first == "cv::hardenDllLoading();"
+
+
+def test_stack_canary_is_set_without_the_cryptoapi(built):
+    # The stack protector runtime's own set-up would call CryptAcquireContext
+    # while the program starts, loading the RSA provider by bare name.
+    _, _, image = built
+    imported = {f for functions in list(image.imports().values()) +
+                list(image.delay_imports().values()) for f in functions}
+    assert not {"CryptAcquireContextA", "CryptGenRandom"} & imported
 
 
 def test_aslr_and_dep(built):

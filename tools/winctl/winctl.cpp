@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <commctrl.h>
 #include <winhttp.h>
+#include <tlhelp32.h>
 
 #include <cstdint>
 #include <cstdio>
@@ -393,6 +394,64 @@ int cmdHoldMutex(const wchar_t* name, DWORD ms) {
     return 0;
 }
 
+// The DLLs loaded in the process that owns the setup window, with their paths.
+int cmdModules() {
+    HWND main = findMain();
+    DWORD pid = 0;
+    if (!main || !GetWindowThreadProcessId(main, &pid)) {
+        emitError(L"no window");
+        return 1;
+    }
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPMODULE, pid);
+    if (snapshot == INVALID_HANDLE_VALUE) {
+        emit(JsonLine().str("error", L"snapshot").number("win32Error", GetLastError()).text());
+        return 1;
+    }
+    std::string list = "[";
+    MODULEENTRY32W entry{};
+    entry.dwSize = sizeof(entry);
+    for (BOOL more = Module32FirstW(snapshot, &entry); more; more = Module32NextW(snapshot, &entry)) {
+        if (list.size() > 1) list += ",";
+        list += JsonLine().str("name", entry.szModule).str("path", entry.szExePath).text();
+    }
+    CloseHandle(snapshot);
+    emit(JsonLine().number("pid", pid).raw("modules", list + "]").text());
+    return 0;
+}
+
+// Holds PATH open for reading without sharing deletion, as a game or a virus
+// scanner reading it would. Once a file whose name starts with PATH + "." and
+// ends in ".tmp" appears beside it (a writer is waiting to replace it), keeps
+// holding for MS more, then lets go. Gives up after TIMEOUT ms without one.
+int cmdHoldFile(const wchar_t* path, DWORD ms, DWORD timeoutMs) {
+    HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        emit(JsonLine().boolean("held", false).number("win32Error", GetLastError()).text());
+        return 1;
+    }
+    emit(JsonLine().boolean("held", true).text());
+    std::wstring pattern = std::wstring(path) + L".*.tmp";
+    ULONGLONG start = GetTickCount64();
+    bool seen = false;
+    while (GetTickCount64() - start < timeoutMs) {
+        WIN32_FIND_DATAW found;
+        HANDLE search = FindFirstFileW(pattern.c_str(), &found);
+        if (search != INVALID_HANDLE_VALUE) {
+            FindClose(search);
+            seen = true;
+            break;
+        }
+        Sleep(2);
+    }
+    ULONGLONG seenAt = GetTickCount64();
+    if (seen) Sleep(ms);
+    CloseHandle(file);
+    emit(JsonLine().boolean("sawWriter", seen).number("heldAfterWriterMs",
+         static_cast<long long>(GetTickCount64() - seenAt)).text());
+    return seen ? 0 : 1;
+}
+
 // Creates a named event and reports whether someone signals it in time.
 int cmdWaitEvent(const wchar_t* name, DWORD timeoutMs) {
     HANDLE event = CreateEventW(nullptr, TRUE, FALSE, name);
@@ -543,7 +602,7 @@ int cmdFetch(const wchar_t* url, const wchar_t* body) {
 int usage() {
     emitError(L"usage: winctl wait-window MS | state | watch MS INTERVAL | click | close | "
               L"key enter|esc | wait-gone MS | hold-mutex NAME MS | wait-event NAME MS | "
-              L"screenshot FILE.bmp | fetch URL [BODY]");
+              L"screenshot FILE.bmp | fetch URL [BODY] | modules | hold-file PATH MS TIMEOUT");
     return 2;
 }
 
@@ -561,6 +620,11 @@ int wmain(int argc, wchar_t** argv) {
     if (cmd == L"key" && argc == 3) return cmdKey(argv[2]);
     if (cmd == L"screenshot" && argc == 3) return cmdScreenshot(argv[2]);
     if (cmd == L"fetch" && (argc == 3 || argc == 4)) return cmdFetch(argv[2], argc == 4 ? argv[3] : nullptr);
+    if (cmd == L"modules" && argc == 2) return cmdModules();
+    if (cmd == L"hold-file" && argc == 5) {
+        DWORD ms = argNumber(argv[3], ok1), timeout = argNumber(argv[4], ok2);
+        return ok1 && ok2 ? cmdHoldFile(argv[2], ms, timeout) : usage();
+    }
     if (cmd == L"wait-window" && argc == 3) {
         DWORD ms = argNumber(argv[2], ok1);
         return ok1 ? cmdWaitWindow(ms) : usage();

@@ -118,6 +118,15 @@ class Driver:
         killed on leaving."""
         return _Holder(self, ["hold-mutex", name, int(ms)], "held")
 
+    def modules(self):
+        """[{"name", "path"}] of the DLLs loaded in the process that owns the window."""
+        return self._one("modules").get("modules", [])
+
+    def hold_file(self, path, ms_after_writer, timeout_ms):
+        """Starts holding a file open for reading without sharing deletion (see winctl
+        hold-file); returns the running command once the file is held."""
+        return _Holder(self, ["hold-file", path, int(ms_after_writer), int(timeout_ms)], "held")
+
     def wait_event(self, name, timeout_ms):
         """Creates a named event and waits for someone to signal it; .wait() gives the
         final {"signaled": bool} line."""

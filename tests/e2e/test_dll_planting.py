@@ -1,0 +1,102 @@
+"""DLLs planted beside the shell, as a drive-by download can leave them in a
+Downloads folder, are never loaded: not on Windows 10 and later, which narrow
+the DLL search, and not where SetDefaultDllDirectories is missing (Windows 7
+without KB2533623), where the exe's folder stays first in the search order.
+Wine is told to prefer a native DLL of each name, so it loads a planted one
+wherever the search reaches the exe's folder; the unprotected control program
+beside the shell shows that each plant works."""
+
+import json
+import shutil
+
+import pytest
+
+from install_support import APP_ID
+
+# Every DLL the shell's process was seen to load under Wine, and those that
+# system DLLs load by name on Windows' documented chains for what the shell
+# uses (window and theming, CryptoAPI and CNG providers, TLS packages, WinHTTP
+# proxy discovery, name resolution), without the KnownDLLs, which the loader
+# takes from System32 whatever the search order says.
+PLANTED = sorted("""
+    bcrypt bcryptprimitives comctl32 credssp crypt32 cryptbase cryptnet cryptsp dhcpcsvc
+    dhcpcsvc6 dnsapi dwmapi fwpuclnt gpapi iphlpapi jsproxy kerberos msimg32 msv1_0 ncrypt
+    ncryptsslp netapi32 rasadhlp rsaenh schannel secur32 sspicli ucrtbase uxtheme version webio
+    win32u winhttp winnsi zlib1
+""".split())
+
+# Loaded by every process, or Wine's own: not DLLs anyone can plant for the shell.
+NOT_PLANTABLE = {"ntdll", "kernelbase", "kernel32", "winex11.drv", "game_setup_pc1234.exe"}
+KNOWN_DLLS = {
+    "advapi32", "clbcatq", "comdlg32", "gdi32", "imagehlp", "imm32", "msctf", "msvcrt", "normaliz",
+    "nsi", "ole32", "oleaut32", "psapi", "rpcrt4", "sechost", "setupapi", "shell32", "shlwapi",
+    "user32", "wldap32", "ws2_32", "combase", "shcore",
+}
+
+WINDOWS_VERSIONS = {
+    "narrowed-search": {},
+    "no-SetDefaultDllDirectories": {"ZRQ_TEST_ABSENT": "SetDefaultDllDirectories"},
+    "windows-7": {"ZRQ_TEST_ABSENT": "GetDpiForSystem;SetDefaultDllDirectories;"
+                                     "WINHTTP_ACCESS_TYPE_AUTOMATIC_PROXY"},
+}
+
+
+def plant(prefix, build_paths, names=PLANTED):
+    folder = prefix.unix_path("C:\\dl")
+    folder.mkdir(parents=True, exist_ok=True)
+    for name in names:
+        shutil.copyfile(build_paths.build_dir / "tools/planted-dll/planted.dll", folder / (name + ".dll"))
+    return {"WINEDLLOVERRIDES": "mscoree=;mshtml=;%s=n,b" % ",".join(names)}
+
+
+def marks(prefix):
+    """{planted DLL name: [program paths]} of every load of a planted DLL."""
+    log = prefix.drive_c / "planted-log"
+    found = {}
+    for path in sorted(log.iterdir()) if log.is_dir() else []:
+        name = path.name.rsplit("-", 1)[0].lower()
+        found.setdefault(name[:-4] if name.endswith(".dll") else name, []).append(
+            path.read_bytes().decode("utf-16-le"))
+    return found
+
+
+@pytest.mark.parametrize("version", sorted(WINDOWS_VERSIONS))
+def test_no_planted_dll_is_loaded_while_the_install_succeeds(shell, host, prefix, build_paths,
+                                                            installer_bytes, version):
+    host.publish_package(1234, installer_bytes=installer_bytes)
+    env = plant(prefix, build_paths)
+    env.update(WINDOWS_VERSIONS[version])
+    proc = shell.start(env=env)
+    assert proc.wait(90) == 0
+    assert prefix.wait_installer_run() is not None, "the installer was not started"
+    assert prefix.channel_record(APP_ID) == b'{"channelCode":"channel-01"}'
+    assert marks(prefix) == {}
+
+
+def test_an_unprotected_program_in_the_same_folder_loads_every_planted_dll(prefix, build_paths):
+    env = plant(prefix, build_paths)
+    loader = prefix.unix_path("C:\\dl") / "control.exe"
+    shutil.copyfile(build_paths.build_dir / "tools/planted-dll/dll-loader.exe", loader)
+    proc, out, _ = prefix.popen(["C:\\dl\\control.exe", *[n + ".dll" for n in PLANTED]],
+                                stem="control", extra_env=env)
+    assert proc.wait(60) == 0
+    loaded = [json.loads(line) for line in out.read_bytes().decode().splitlines()]
+    assert [(entry["name"][:-4], entry["path"].lower()) for entry in loaded] == [
+        (name, "c:\\dl\\%s.dll" % name) for name in PLANTED]
+    assert sorted(marks(prefix)) == PLANTED
+
+
+def test_the_planted_set_covers_every_dll_the_shell_loads(shell, host, prefix, driver):
+    # An installer that is no program: the start fails and the window stays, by
+    # which time the shell has loaded everything a run loads.
+    host.publish_package(1234, installer_bytes=b"not a program" * 64)
+    proc = shell.start(env=WINDOWS_VERSIONS["windows-7"])
+    proc.wait_window(30)
+    proc.wait_status("安装程序未启动或已取消授权", timeout=60)
+    names = {m["name"].lower() for m in driver.modules()}
+    names = {n[:-4] if n.endswith(".dll") else n for n in names}
+    assert "winhttp" in names and "bcrypt" in names
+    assert names - KNOWN_DLLS - NOT_PLANTABLE <= set(PLANTED), sorted(
+        names - KNOWN_DLLS - NOT_PLANTABLE - set(PLANTED))
+    proc.click()
+    assert proc.wait(30) == 1
