@@ -5,6 +5,7 @@
 #include "app/error.hpp"
 #include "net/request_url.hpp"
 #include "net/winhttp_handle.hpp"
+#include "net/winhttp_session.hpp"
 #include "platform/text.hpp"
 
 namespace cv {
@@ -56,16 +57,13 @@ void setDwordOption(HINTERNET handle, DWORD option, DWORD value) {
 
 void httpsRequest(const std::string& url, const std::string& body, bool requireTrustedHost,
                   const DataSink& onData, const Checkpoint& checkpoint) {
-  const RequestUrl target = crackUrl(toWide(url));
+  const std::wstring wideUrl = toWide(url);
+  const RequestUrl target = crackUrl(wideUrl);
   checkRequestUrl(target, requireTrustedHost);
 
   // Declared in opening order, so every early exit closes them newest first.
-  WinHttpHandle session(::WinHttpOpen(kUserAgent, WINHTTP_ACCESS_TYPE_AUTOMATIC_PROXY,
-                                      WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, 0));
-  ensure(session.valid(), NetworkFailure, "网络连接失败，请重试");
-  ensure(::WinHttpSetTimeouts(session.get(), kResolveTimeoutMs, kConnectTimeoutMs,
-                              kSendTimeoutMs, kReceiveTimeoutMs) != FALSE,
-         NetworkFailure, "网络初始化失败");
+  WinHttpHandle session = openHttpSession(
+      kUserAgent, wideUrl, {kResolveTimeoutMs, kConnectTimeoutMs, kSendTimeoutMs, kReceiveTimeoutMs});
 
   WinHttpHandle connection(::WinHttpConnect(session.get(), target.host.c_str(), target.port, 0));
   ensure(connection.valid(), NetworkFailure, "网络连接失败，请重试");

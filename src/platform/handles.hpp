@@ -31,4 +31,12 @@ struct LocalMemoryTraits {
 };
 using LocalMemory = UniqueHandle<LocalMemoryTraits>;
 
+// Memory handed out by GlobalAlloc (the strings of WinHTTP's proxy queries).
+struct GlobalMemoryTraits {
+  using Handle = HGLOBAL;
+  static Handle invalid() { return nullptr; }
+  static void close(Handle handle) { ::GlobalFree(handle); }
+};
+using GlobalMemory = UniqueHandle<GlobalMemoryTraits>;
+
 }  // namespace cv

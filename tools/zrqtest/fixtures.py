@@ -1,8 +1,9 @@
 """pytest fixtures of the end-to-end harness (imported by the test suites' conftest).
 
-Session: build_paths, namespace, tls, xvfb, wine_template, test_host.
+Session: build_paths, namespace, tls, xvfb, wine_template, test_host, connect_proxy.
 Per test: prefix (fresh copy of the template with its own wineserver), host (the
-test host, reset), shell (starts the shell under test), driver (winctl).
+test host, reset), proxy (the web proxy, reset), shell (starts the shell under
+test), driver (winctl).
 Mark a test with @pytest.mark.dpi(144) to run it at 144 DPI.
 """
 
@@ -15,6 +16,7 @@ from pathlib import Path
 import pytest
 
 from . import BuildPaths, Driver, ShellLauncher, TestHost, Xvfb, build_template, make_tls_material
+from .proxy import ConnectProxy
 from .testhost import HOSTS
 
 EXPECTED_ADDRESSES = {hostname: addr for addr, _, hostname in HOSTS.values()}
@@ -88,6 +90,25 @@ def test_host(namespace, tls):
                     pytrace=False)
     yield host
     host.stop()
+
+
+@pytest.fixture(scope="session")
+def connect_proxy(namespace):
+    proxy = ConnectProxy()
+    try:
+        proxy.start()
+    except OSError as e:
+        pytest.fail("cannot listen on %s:%d (%s): run inside tools/netns-run" % (
+            proxy.address + (e,)), pytrace=False)
+    yield proxy
+    proxy.stop()
+
+
+@pytest.fixture
+def proxy(connect_proxy):
+    """The web proxy (tools/zrqtest/proxy.py), its log cleared."""
+    connect_proxy.reset()
+    return connect_proxy
 
 
 @pytest.fixture

@@ -109,6 +109,7 @@ class Request:
     bytes_sent: int = 0
     completed: bool = False
     aborted: bool = False
+    absolute_form: bool = False  # the target came with scheme and authority
 
     @property
     def path(self):
@@ -186,6 +187,17 @@ class _Listener(socketserver.ThreadingMixIn, http.server.HTTPServer):
         pass
 
 
+def _origin_form(target):
+    """Path and query of a request target. A server must accept the absolute form
+    too (scheme and authority first); Wine's WinHTTP sends it inside a proxy tunnel."""
+    for scheme in ("https://", "http://"):
+        if target.lower().startswith(scheme):
+            rest = target[len(scheme):]
+            slash = rest.find("/")
+            return (rest[slash:] if slash >= 0 else "/"), True
+    return target, False
+
+
 class _Handler(http.server.BaseHTTPRequestHandler):
     protocol_version = "HTTP/1.1"
     server_version = "zrq-testhost"
@@ -208,8 +220,9 @@ class _Handler(http.server.BaseHTTPRequestHandler):
         length = int(self.headers.get("Content-Length") or 0)
         body = self.rfile.read(length) if length > 0 else b""
         host = self.server.host
-        req = Request(self.server.name, self.command, self.path, list(self.headers.items()),
-                      body, time.time())
+        target, absolute = _origin_form(self.path)
+        req = Request(self.server.name, self.command, target, list(self.headers.items()),
+                      body, time.time(), absolute_form=absolute)
         host._log(req)
         resp = host._respond(req)
         try:
