@@ -1,14 +1,19 @@
 #include "platform/file_io.hpp"
 
 #include <windows.h>
+#include <sddl.h>
 
 #include <system_error>
 
 #include "app/error.hpp"
 #include "platform/create_directories.hpp"
 #include "platform/handles.hpp"
+#include "platform/owner_rules.hpp"
 #include "platform/path.hpp"
+#include "platform/process_identity.hpp"
+#include "platform/replace_retry.hpp"
 #include "platform/scope_guard.hpp"
+#include "platform/test_seams.hpp"
 #include "platform/text.hpp"
 
 namespace cv {
@@ -19,6 +24,46 @@ bool isAbsence(DWORD error) { return error == ERROR_FILE_NOT_FOUND || error == E
 
 [[noreturn]] void failWith(DWORD error, const char* operation) {
   throw std::system_error(static_cast<int>(error), std::system_category(), operation);
+}
+
+// Normally none, so the file takes the owner the system gives it and the
+// directory's access rule. In an elevated run that owner would be the
+// Administrators group, and the player (and the game) could not read the file
+// afterwards; it is then created as the player's.
+LocalMemory ownerDescriptor() {
+  const ProcessIdentity& identity = processIdentity();
+  const std::optional<std::wstring> owner =
+      creatorOwnerOverride(identity.defaultOwner, identity.user);
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  if (owner && !::ConvertStringSecurityDescriptorToSecurityDescriptorW(
+                   (L"O:" + *owner).c_str(), SDDL_REVISION_1, &descriptor, nullptr))
+    descriptor = nullptr;
+  return LocalMemory(descriptor);
+}
+
+// Test builds: Wine renames over open files; Windows refuses while another
+// handle does not share deletion.
+DWORD sharingSeam(const std::wstring& target) {
+  if (!seams::windowsSharingOnReplace()) return ERROR_SUCCESS;
+  const FileHandle probe(::CreateFileW(target.c_str(), DELETE,
+                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                       nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  const DWORD error = probe.valid() ? ERROR_SUCCESS : ::GetLastError();
+  return error == ERROR_SHARING_VIOLATION ? error : ERROR_SUCCESS;
+}
+
+bool replaceFile(const std::wstring& source, const std::wstring& target) {
+  for (unsigned retry = 0;; ++retry) {
+    DWORD error = sharingSeam(target);
+    if (error == ERROR_SUCCESS) {
+      if (::MoveFileExW(source.c_str(), target.c_str(),
+                        MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+        return true;
+      error = ::GetLastError();
+    }
+    if (!isTransientReplaceFailure(error) || retry == kReplaceRetries) return false;
+    ::Sleep(kReplaceRetryDelayMs);
+  }
 }
 
 }  // namespace
@@ -32,7 +77,10 @@ void writeFileAtomic(const std::wstring& path, const std::string& content) {
   ensure(content.size() <= MAXDWORD, SystemFailure, "Atomic write failed");
 
   const std::wstring temporary = path + L"." + toWide(newAttemptId()) + L".tmp";
-  FileHandle file(::CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+  const LocalMemory owner = ownerDescriptor();
+  SECURITY_ATTRIBUTES asOwner{sizeof(asOwner), owner.get(), FALSE};
+  FileHandle file(::CreateFileW(temporary.c_str(), GENERIC_WRITE, 0,
+                                owner.valid() ? &asOwner : nullptr, CREATE_NEW,
                                 FILE_ATTRIBUTE_NORMAL, nullptr));
   ensure(file.valid(), SystemFailure, "Atomic create failed");
   auto removeTemporary = onScopeExit([&] { ::DeleteFileW(temporary.c_str()); });
@@ -44,9 +92,7 @@ void writeFileAtomic(const std::wstring& path, const std::string& content) {
   file.reset();
 
   ensure(wrote && flushed && written == length, SystemFailure, "Atomic write failed");
-  ensure(::MoveFileExW(temporary.c_str(), path.c_str(),
-                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE,
-         SystemFailure, "Atomic write failed");
+  ensure(replaceFile(temporary, path), SystemFailure, "Atomic write failed");
   removeTemporary.dismiss();
 }
 

@@ -6,18 +6,30 @@
 #include "app/error.hpp"
 #include "platform/create_directories.hpp"
 #include "platform/handles.hpp"
+#include "platform/owner_rules.hpp"
 #include "platform/path_ancestry.hpp"
+#include "platform/process_identity.hpp"
 
 namespace cv {
 
 namespace {
 
-// Protected DACL: full access for SYSTEM and the owner, inherited by everything inside.
-constexpr wchar_t kOwnerOnlySddl[] = L"D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;OW)";
-
 bool isReparsePoint(const std::wstring& path) {
   const DWORD attributes = ::GetFileAttributesW(path.c_str());
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+}
+
+LocalMemory securityDescriptor(const std::wstring& sddl) {
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  ensure(::ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl.c_str(), SDDL_REVISION_1,
+                                                                &descriptor, nullptr) != FALSE,
+         SystemFailure, "Directory ACL unavailable");
+  return LocalMemory(descriptor);
+}
+
+bool apply(const std::wstring& path, const DirectorySecurity& security) {
+  const LocalMemory descriptor = securityDescriptor(security.sddl);
+  return ::SetFileSecurityW(path.c_str(), security.information, descriptor.get()) != FALSE;
 }
 
 }  // namespace
@@ -28,15 +40,14 @@ void createProtectedDirectory(const std::wstring& path) {
 
   createDirectories(path);
 
-  PSECURITY_DESCRIPTOR descriptor = nullptr;
-  ensure(::ConvertStringSecurityDescriptorToSecurityDescriptorW(kOwnerOnlySddl, SDDL_REVISION_1,
-                                                                &descriptor, nullptr) != FALSE,
-         SystemFailure, "Directory ACL unavailable");
-  const LocalMemory descriptorMemory(descriptor);
-  ensure(::SetFileSecurityW(path.c_str(),
-                            DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION,
-                            descriptor) != FALSE,
-         SystemFailure, "Directory ACL failed");
+  const DirectorySecurity accessRuleOnly = protectedDirectorySecurity(std::nullopt, std::nullopt);
+  const DirectorySecurity security =
+      protectedDirectorySecurity(ownerOf(path), processIdentity().user);
+  bool applied = apply(path, security);
+  // Should Windows refuse the new owner, the access rule alone is still worth having.
+  if (!applied && security.information != accessRuleOnly.information)
+    applied = apply(path, accessRuleOnly);
+  ensure(applied, SystemFailure, "Directory ACL failed");
 
   // The directory may have been swapped for a link while it was being made.
   const DWORD attributes = ::GetFileAttributesW(path.c_str());

@@ -72,3 +72,39 @@ def test_record_lock_held_elsewhere_leaves_the_record_alone(shell, host, prefix,
     assert prefix.installer_run() is None
     assert_staging_cleaned(prefix)
     assert_log(prefix, sdkCode=-3, status="failed", testOnly=False)
+
+
+# The record held open for reading, without sharing deletion, as the game or a
+# virus scanner may hold it: Windows then refuses to replace it. The test
+# build's seam makes Wine refuse the same way.
+WINDOWS_SHARING = {"ZRQ_TEST_WINDOWS_SHARING": "1"}
+RECORD = "C:\\users\\%s\\AppData\\Local\\CorvaneSDK\\apps\\" + APP_ID + "\\channel.json"
+
+
+def test_a_record_held_open_briefly_is_still_replaced(shell, host, prefix, driver,
+                                                      installer_bytes):
+    host.publish_package(1234, installer_bytes=installer_bytes)
+    seed_record(prefix, b'{"channelCode":"old"}')
+    with driver.hold_file(RECORD % prefix.user_name, 200, 60000) as holder:
+        assert holder.held
+        proc = shell.start(env=WINDOWS_SHARING)
+        assert proc.wait(90) == 0
+        held = holder.wait(30)[-1]
+    # The shell was already waiting to replace it when the holder let go.
+    assert held["sawWriter"] and held["heldAfterWriterMs"] >= 200
+    assert prefix.channel_record(APP_ID) == b'{"channelCode":"channel-01"}'
+    assert prefix.wait_installer_run() is not None
+    assert not list(prefix.channel_record_path(APP_ID).parent.glob("*.tmp"))
+
+
+def test_a_record_held_open_for_long_fails_the_run_and_stays_as_it_was(shell, host, prefix,
+                                                                      driver, installer_bytes):
+    host.publish_package(1234, installer_bytes=installer_bytes)
+    seed_record(prefix, b'{"channelCode":"old"}')
+    with driver.hold_file(RECORD % prefix.user_name, 20000, 60000) as holder:
+        assert holder.held
+        failed_run(shell.start(env=WINDOWS_SHARING), "Atomic write failed")
+    assert prefix.channel_record(APP_ID) == b'{"channelCode":"old"}'
+    assert prefix.installer_run() is None
+    assert not list(prefix.channel_record_path(APP_ID).parent.glob("*.tmp"))
+    assert_log(prefix, sdkCode=-9, status="failed", testOnly=False)

@@ -1,0 +1,102 @@
+// Replacing a file that another process briefly holds, and who owns what the
+// shell writes. Wine renames over open files; the test build's sharing seam
+// makes the replace fail as Windows does while a handle does not share deletion.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <atomic>
+#include <filesystem>
+#include <string>
+#include <thread>
+
+#include "platform/file_io.hpp"
+#include "platform/process_identity.hpp"
+#include "platform/protected_directory.hpp"
+#include "platform_test_support.hpp"
+
+namespace cv {
+namespace {
+
+using testing::ScratchDirectory;
+using testing::errorFrom;
+using testing::readBytes;
+using testing::writeBytes;
+
+class WindowsSharing {
+ public:
+  WindowsSharing() { ::SetEnvironmentVariableW(L"ZRQ_TEST_WINDOWS_SHARING", L"1"); }
+  ~WindowsSharing() { ::SetEnvironmentVariableW(L"ZRQ_TEST_WINDOWS_SHARING", nullptr); }
+};
+
+// Opened for reading as a game or a virus scanner would, not sharing deletion.
+HANDLE holdForReading(const std::wstring& path) {
+  return ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                       FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+int temporaryFilesIn(const std::filesystem::path& directory) {
+  int count = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(directory))
+    if (entry.path().extension() == L".tmp") ++count;
+  return count;
+}
+
+TEST(AtomicReplace, WaitsOutAReaderThatLetsGoWithinHalfASecond) {
+  ScratchDirectory scratch;
+  const std::wstring target = scratch.file(L"channel.json");
+  writeBytes(target, "old");
+  const WindowsSharing sharing;
+  const HANDLE held = holdForReading(target);
+  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  std::thread reader([held] {
+    ::Sleep(200);
+    ::CloseHandle(held);
+  });
+  writeFileAtomic(target, "new");
+  reader.join();
+  EXPECT_EQ(readBytes(target), "new");
+  EXPECT_EQ(temporaryFilesIn(scratch.path()), 0);
+}
+
+TEST(AtomicReplace, GivesUpWhileTheReaderStillHoldsItAndLeavesTheOldContent) {
+  ScratchDirectory scratch;
+  const std::wstring target = scratch.file(L"channel.json");
+  writeBytes(target, "old");
+  const WindowsSharing sharing;
+  const HANDLE held = holdForReading(target);
+  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  std::atomic<bool> released{false};
+  std::thread reader([held, &released] {
+    ::Sleep(3000);
+    released = true;
+    ::CloseHandle(held);
+  });
+  const Error error = errorFrom([&] { writeFileAtomic(target, "new"); });
+  const bool gaveUpWhileHeld = !released;
+  reader.join();
+  EXPECT_STREQ(error.what(), "Atomic write failed");
+  EXPECT_TRUE(gaveUpWhileHeld);
+  EXPECT_EQ(readBytes(target), "old");
+  EXPECT_EQ(temporaryFilesIn(scratch.path()), 0);
+}
+
+// Under Wine the token's default owner is not its user (it is the "None" group),
+// so this takes the path an elevated run takes on Windows. Wine keeps the
+// owner of directories it makes and ignores other owners; the rule that gives
+// a directory back to the user is tested on its own.
+TEST(Ownership, FilesTheShellWritesBelongToTheUser) {
+  const std::optional<std::wstring> user = processIdentity().user;
+  ASSERT_TRUE(user);
+  ASSERT_TRUE(processIdentity().defaultOwner);
+  ScratchDirectory scratch;
+  const std::wstring directory = scratch.file(L"apps\\game_1");
+  createProtectedDirectory(directory);
+  EXPECT_EQ(ownerOf(directory), user);
+  const std::wstring target = directory + L"\\channel.json";
+  writeFileAtomic(target, "{}");
+  EXPECT_EQ(ownerOf(target), user);
+  EXPECT_EQ(readBytes(target), "{}");
+}
+
+}  // namespace
+}  // namespace cv
