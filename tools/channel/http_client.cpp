@@ -46,6 +46,30 @@ size_t onBody(char* data, size_t size, size_t count, void* context) {
   return length;
 }
 
+// Keeps the Location header of the answer (the last one, after any interim answer).
+size_t onHeader(char* data, size_t size, size_t count, void* context) {
+  auto& transfer = *static_cast<Transfer*>(context);
+  const size_t length = size * count;
+  const std::string line(data, length);
+  constexpr char kName[] = "location:";
+  if (line.size() > sizeof kName - 1) {
+    bool match = true;
+    for (size_t i = 0; i + 1 < sizeof kName && match; ++i) {
+      const char c = line[i];
+      match = (c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c) == kName[i];
+    }
+    if (match) {
+      std::string value = line.substr(sizeof kName - 1);
+      const auto first = value.find_first_not_of(" \t");
+      const auto last = value.find_last_not_of(" \t\r\n");
+      transfer.outcome.location =
+          first == std::string::npos ? std::string() : value.substr(first, last - first + 1);
+    }
+  }
+  if (line.rfind("HTTP/", 0) == 0) transfer.outcome.location.clear();
+  return length;
+}
+
 struct CurlDeleter {
   void operator()(CURL* curl) const { curl_easy_cleanup(curl); }
 };
@@ -105,6 +129,8 @@ HttpOutcome performRequest(const HttpRequest& request) {
   curl_easy_setopt(h, CURLOPT_ERRORBUFFER, errorText);
   curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, onBody);
   curl_easy_setopt(h, CURLOPT_WRITEDATA, &transfer);
+  curl_easy_setopt(h, CURLOPT_HEADERFUNCTION, onHeader);
+  curl_easy_setopt(h, CURLOPT_HEADERDATA, &transfer);
   if (!request.caFile.empty()) curl_easy_setopt(h, CURLOPT_CAINFO, request.caFile.c_str());
   if (request.body.empty()) {
     curl_easy_setopt(h, CURLOPT_HTTPGET, 1L);
@@ -118,10 +144,6 @@ HttpOutcome performRequest(const HttpRequest& request) {
   outcome.seconds =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
   curl_easy_getinfo(h, CURLINFO_RESPONSE_CODE, &outcome.status);
-  char* location = nullptr;
-  if (curl_easy_getinfo(h, CURLINFO_REDIRECT_URL, &location) == CURLE_OK && location) {
-    outcome.location = location;
-  }
 
   if (outcome.sinkError) return outcome;  // the sink's own failure says it all
   if (outcome.status != 0 && outcome.status != 200) {

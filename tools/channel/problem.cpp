@@ -52,7 +52,7 @@ const nlohmann::json* memberAt(const nlohmann::json& doc, const std::string& pat
 std::string Problem::text() const {
   std::string out = field;
   if (!limit.empty()) out += " must be " + limit;
-  if (!found.empty()) out += (limit.empty() ? ": " : ", found ") + found;
+  if (!found.empty()) out += (limit.empty() ? ": " : ", found: ") + found;
   if (!player.empty()) out += "; the player sees \"" + player + "\"";
   return out;
 }
