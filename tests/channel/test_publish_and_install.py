@@ -33,6 +33,8 @@ def test_shell_installs_what_the_toolkit_published_and_probe_makes_its_requests(
     root, installer, nginx = served_tree
     code, checked = channel_tool.report("check", root, "--file-host", FILE_HOST, expect=0)
     assert sorted(entries_by_name(checked)) == ["pc/config/1001.json", "pc/shell/latest.json"]
+    # The version code came from the release exe's version resource.
+    assert read_config(root / "pc/shell/latest.json")["versionCode"] == "2"
 
     named = channel_tool.ok("name", "--exe", build_paths.shell_exe, "--package-id", PACKAGE,
                             "--game", "示例游戏", "--out", work_dir / "publish")

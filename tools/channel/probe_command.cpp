@@ -207,7 +207,7 @@ void probePackage(const ProbeOptions& options, const std::string& hosts,
     cv::evaluateCheckResponse(answer, packageId);
   } catch (...) {
     Problem problem = problemFromException(std::current_exception(), &answer, "check answer");
-    problem.field = "check answer: " + problem.field;
+    if (problem.field != "check answer") problem.field = "check answer: " + problem.field;
     if (problem.found.empty()) problem.found = answer.dump();
     if (problem.limit.empty()) problem.limit = "{\"code\":1,\"data\":{\"packageId\":\"" + packageId + "\"}}";
     entry.problems.push_back(problem);
