@@ -2,7 +2,9 @@
 server block: the real shell installs from it, and check and probe pass and
 make the shell's own requests."""
 
+import http.client
 import json
+import ssl
 
 import pytest
 
@@ -16,7 +18,7 @@ SHELL_TARGET = "/pc/shell/2/zrq-setup.exe"
 HEADERS = ("user_agent", "content_type", "cache_control", "pragma", "accept", "accept_encoding")
 
 
-@pytest.fixture
+@pytest.fixture(scope="module")
 def served_tree(channel_tool, release_exe, installer_bytes, tls, work_dir, namespace):
     root = work_dir / "publish" / "tree"
     installer = make_installer(work_dir / "publish", installer_bytes, PACKAGE)
@@ -73,3 +75,32 @@ def test_shell_installs_what_the_toolkit_published_and_probe_makes_its_requests(
     probe_check, shell_check = check_endpoint.check_requests()
     assert probe_check.body == shell_check.body
     assert probe_check.header("Content-Type") == shell_check.header("Content-Type")
+
+
+def test_the_server_block_serves_files_as_they_are_and_never_redirects(served_tree, tls):
+    root, installer, _ = served_tree
+    context = ssl.create_default_context(cafile=str(tls.ca_cert))
+
+    def get(target, method="GET", **headers):
+        connection = http.client.HTTPSConnection(FILE_HOST, 443, context=context, timeout=10)
+        try:
+            connection.request(method, target, headers=headers)
+            response = connection.getresponse()
+            return response.status, dict(response.getheaders()), response.read()
+        finally:
+            connection.close()
+
+    status, headers, body = get("/pc/installers/1001/setup.exe", **{"Accept-Encoding": "gzip"})
+    assert status == 200 and body == installer.read_bytes()
+    assert "Content-Encoding" not in headers
+    assert "immutable" in headers["Cache-Control"]
+    status, headers, body = get("/pc/config/1001.json")
+    assert status == 200 and body == (root / "pc/config/1001.json").read_bytes()
+    assert headers["Content-Type"].startswith("application/json")
+    assert "max-age=60" in headers["Cache-Control"]
+    for directory in ("/pc/installers", "/pc/installers/1001", "/pc"):
+        status, headers, _ = get(directory)
+        assert (status, headers.get("Location")) == (404, None), directory
+    status, headers, _ = get("/pc/installers/1001/missing.exe")
+    assert status == 404 and "Cache-Control" not in headers
+    assert get("/pc/config/1001.json", method="POST")[0] == 403
