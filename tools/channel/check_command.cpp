@@ -68,6 +68,19 @@ void checkDescribedFile(const std::string& root, const nlohmann::json& descripto
   }
 }
 
+// A document of the tree, or nothing when it is missing; a file that cannot be
+// read becomes the entry's problem.
+std::optional<std::string> readDocument(const std::string& path, Entry& entry, bool& unreadable) {
+  unreadable = false;
+  try {
+    return readSmallFile(path, kReadAtMost);
+  } catch (const std::runtime_error& error) {
+    entry.problems.push_back({"document", "", error.what(), ""});
+    unreadable = true;
+    return std::nullopt;
+  }
+}
+
 void checkConfig(const CheckOptions& options, const std::string& hosts, const std::string& file,
                  Report& report) {
   const std::string path = options.root + "/pc/config/" + file;
@@ -78,13 +91,9 @@ void checkConfig(const CheckOptions& options, const std::string& hosts, const st
     entry.problems.push_back(*problem);
     return;
   }
-  std::optional<std::string> text;
-  try {
-    text = readSmallFile(path, kReadAtMost);
-  } catch (const std::runtime_error& error) {
-    entry.problems.push_back({"document", "", error.what(), ""});
-    return;
-  }
+  bool unreadable = false;
+  const std::optional<std::string> text = readDocument(path, entry, unreadable);
+  if (unreadable) return;
   nlohmann::json config;
   if (auto problem = judgeJsonBody(text.value_or(""), config)) {
     entry.problems.push_back(*problem);
@@ -124,13 +133,9 @@ void checkShellFile(const CheckOptions& options, const nlohmann::json& shell, st
 void checkManifest(const CheckOptions& options, const std::string& hosts, Report& report) {
   const std::string path = options.root + "/pc/shell/latest.json";
   Entry& entry = report.add(treeName(options.root, path));
-  std::optional<std::string> text;
-  try {
-    text = readSmallFile(path, kReadAtMost);
-  } catch (const std::runtime_error& error) {
-    entry.problems.push_back({"document", "", error.what(), ""});
-    return;
-  }
+  bool unreadable = false;
+  const std::optional<std::string> text = readDocument(path, entry, unreadable);
+  if (unreadable) return;
   if (!text) {
     entry.problems.push_back({"document", "present (every shell fetches it on every run)",
                               "missing", "下载不可用或地址过期，请重试"});

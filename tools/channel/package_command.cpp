@@ -69,6 +69,10 @@ void runPackage(const PackageOptions& options, Report& report) {
   StorePlace place;
   if (entry.ok() && options.store) {
     place = storePlaceFor(options.root, options.url, "installer.url (--url)");
+    if (!place.problem) {
+      place.problem = storeConflict(options.root, place, facts.installer.sha256,
+                                    "installer.url (--url)");
+    }
     if (place.problem) entry.problems.push_back(*place.problem);
   }
   entry.facts = {{"path", target}, {"document", config}};

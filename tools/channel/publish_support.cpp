@@ -22,6 +22,16 @@ StorePlace storePlaceFor(const std::string& root, const std::string& url, const 
   return place;
 }
 
+std::optional<Problem> storeConflict(const std::string& root, const StorePlace& place,
+                                     const std::string& sha256, const std::string& field) {
+  if (!isRegularFile(place.path)) return std::nullopt;
+  const FileDigest there = digestFile(place.path);
+  if (there.sha256 == sha256) return std::nullopt;
+  return Problem{field, "a new URL for new bytes (caches keep a URL's file for good)",
+                 treeName(root, place.path) + " holds other bytes (sha256 " + there.sha256 + ")",
+                 ""};
+}
+
 void storeFile(const std::string& source, const std::string& target) {
   struct stat a {}, b {};
   if (::stat(source.c_str(), &a) == 0 && ::stat(target.c_str(), &b) == 0 && a.st_dev == b.st_dev &&

@@ -6,6 +6,7 @@
 #include <nlohmann/json.hpp>
 
 #include "problem.hpp"
+#include "tree_files.hpp"
 
 namespace zrq::channel {
 
@@ -15,6 +16,11 @@ struct StorePlace {
   std::optional<Problem> problem;  // set when there is no such place
 };
 StorePlace storePlaceFor(const std::string& root, const std::string& url, const std::string& field);
+
+// A file already at the place with other bytes than these: the server block
+// serves files under /pc/ as immutable, so new bytes need a new URL.
+std::optional<Problem> storeConflict(const std::string& root, const StorePlace& place,
+                                     const std::string& sha256, const std::string& field);
 
 // Copies source to the tree unless the same bytes are there already.
 void storeFile(const std::string& source, const std::string& target);

@@ -84,6 +84,9 @@ void runShell(const ShellOptions& options, Report& report) {
   StorePlace place;
   if (entry.ok() && options.store) {
     place = storePlaceFor(options.root, options.url, "shell.url (--url)");
+    if (!place.problem) {
+      place.problem = storeConflict(options.root, place, digest.sha256, "shell.url (--url)");
+    }
     if (place.problem) entry.problems.push_back(*place.problem);
   }
   entry.facts = {{"path", target}, {"document", manifest}};

@@ -104,31 +104,21 @@ void copyFileAtomic(const std::string& source, const std::string& target) {
 }
 
 std::optional<std::string> readSmallFile(const std::string& path, std::uint64_t limit) {
-  Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-  if (fd.get() < 0) {
-    if (errno == ENOENT) return std::nullopt;
-    fail("cannot open", path);
-  }
   struct stat info {};
-  if (::fstat(fd.get(), &info) != 0) fail("cannot examine", path);
+  if (::stat(path.c_str(), &info) != 0) {
+    if (errno == ENOENT) return std::nullopt;
+    fail("cannot examine", path);
+  }
   if (!S_ISREG(info.st_mode)) throw std::runtime_error(path + " is not a regular file");
-  if (static_cast<std::uint64_t>(info.st_size) > limit) {
-    throw std::runtime_error(path + " is larger than " + std::to_string(limit) + " bytes");
-  }
+  const auto tooLarge = [&] {
+    return std::runtime_error(path + " is larger than " + std::to_string(limit) + " bytes");
+  };
+  if (static_cast<std::uint64_t>(info.st_size) > limit) throw tooLarge();
   std::string content;
-  std::vector<char> buffer(kChunk);
-  for (;;) {
-    const ssize_t got = ::read(fd.get(), buffer.data(), buffer.size());
-    if (got < 0) {
-      if (errno == EINTR) continue;
-      fail("cannot read", path);
-    }
-    if (got == 0) break;
-    content.append(buffer.data(), static_cast<std::size_t>(got));
-    if (content.size() > limit) {
-      throw std::runtime_error(path + " is larger than " + std::to_string(limit) + " bytes");
-    }
-  }
+  streamFile(path, [&](const char* data, unsigned long length) {
+    if (length > limit - content.size()) throw tooLarge();  // it grew meanwhile
+    content.append(data, length);
+  });
   return content;
 }
 

@@ -93,6 +93,25 @@ TEST_F(Tree, APackageBreakingARuleWritesNothing) {
   EXPECT_FALSE(fs::exists(root_));
 }
 
+TEST_F(Tree, NewInstallerBytesNeedANewUrl) {
+  Report first("package");
+  runPackage(package("1001"), first);
+  ASSERT_TRUE(first.ok());
+  Report same("package");
+  runPackage(package("1001"), same);  // the same bytes again: fine
+  EXPECT_TRUE(same.ok()) << same.toJson().dump();
+
+  const std::string before = *readSmallFile(root_ + "/pc/config/1001.json", 1 << 20);
+  writeFileAtomic(installer_, std::string(70000, 'j'));
+  Report rebuilt("package");
+  runPackage(package("1001"), rebuilt);
+  const nlohmann::json json = rebuilt.toJson();
+  EXPECT_EQ(json["entries"][0]["problems"][0]["field"], "installer.url (--url)");
+  EXPECT_EQ(*readSmallFile(root_ + "/pc/config/1001.json", 1 << 20), before);
+  EXPECT_EQ(*readSmallFile(root_ + "/pc/installers/1001/setup.exe", 1 << 20),
+            std::string(70000, 'i'));
+}
+
 TEST_F(Tree, CheckHoldsInstallersToTheirSizeAndDigest) {
   for (const char* id : {"1001", "1002", "1003"}) {
     PackageOptions options = package(id);
