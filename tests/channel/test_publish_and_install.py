@@ -104,3 +104,29 @@ def test_the_server_block_serves_files_as_they_are_and_never_redirects(served_tr
     status, headers, _ = get("/pc/installers/1001/missing.exe")
     assert status == 404 and "Cache-Control" not in headers
     assert get("/pc/config/1001.json", method="POST")[0] == 403
+
+
+@pytest.mark.parametrize("args", [
+    pytest.param([], id="no-command"),
+    pytest.param(["probe"], id="probe-without-ids"),
+    pytest.param(["package", "/tmp/x", "--package-id", "1"], id="package-missing-options"),
+    pytest.param(["package", "/tmp/x", "--package-id", "1", "--installer", "/no/such/file",
+                  "--url", "u", "--app-id", "a", "--game-id", "g", "--channel-code", "c",
+                  "--display-name", "d", "--mother-id", "7"], id="installer-missing"),
+    pytest.param(["package", "/tmp/x", "--package-id", "1", "--installer", "/bin/sh",
+                  "--url", "u", "--app-id", "a", "--game-id", "g", "--channel-code", "c",
+                  "--display-name", "d", "--mother-id", "{"], id="mother-id-not-json"),
+    pytest.param(["check", "/no/such/tree"], id="tree-missing"),
+    pytest.param(["name", "--exe", "/bin/sh", "--package-id", "1", "--game", "g", "--bogus"],
+                 id="unknown-option"),
+])
+def test_usage_errors_exit_with_2(channel_tool, args):
+    result = channel_tool.run(*args)
+    assert result.returncode == 2, (result.stdout, result.stderr)
+    assert result.stdout == b"" or b"OK" not in result.stdout
+
+
+def test_every_command_has_help(channel_tool):
+    for command in ("package", "shell", "name", "check", "probe"):
+        result = channel_tool.run(command, "--help")
+        assert result.returncode == 0 and b"--json" in result.stdout, command
