@@ -10,6 +10,8 @@ packages=(
   wine64 xvfb xauth x11-utils fonts-wqy-microhei
   python3 python3-pytest openssl iproute2 util-linux
   msitools wixl osslsigncode
+  g++ libssl-dev libcurl4-openssl-dev libcli11-dev nginx
+  clang-16 libclang-rt-16-dev
 )
 
 missing=()

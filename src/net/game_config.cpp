@@ -3,9 +3,8 @@
 #include <cstdint>
 
 #include "app/error.hpp"
-#include "net/endpoints.hpp"
-#include "net/fetch_json.hpp"
 #include "net/installer_descriptor.hpp"
+#include "net/rule_error.hpp"
 #include "net/text_rules.hpp"
 
 namespace cv {
@@ -25,17 +24,21 @@ bool isShortText(const nlohmann::json& value) {
 }  // namespace
 
 void validateGameConfig(const nlohmann::json& config, const std::string& packageId) {
-  ensure(config.at("schemaVersion") == 1 && config.at("packageId") == packageId, BadData,
-         "安装标识不匹配");
+  // packageId is read only once schemaVersion is right.
+  ensureRule(config.at("schemaVersion") == 1, BadData, "安装标识不匹配", "schemaVersion",
+             "the number 1");
+  ensureRule(config.at("packageId") == packageId, BadData, "安装标识不匹配", "packageId",
+             "a string equal to the package id in the setup file name");
 
-  ensure(isPlainIdentifier(config.at("appId").get<std::string>(), kAppIdLimit), BadData,
-         "游戏标识无效");
+  ensureRule(isPlainIdentifier(config.at("appId").get<std::string>(), kAppIdLimit), BadData,
+             "游戏标识无效", "appId", "1 to 128 characters, each a-z, A-Z, 0-9, _ or -");
 
   for (const char* key : {"gameId", "channelCode", "displayName"}) {
-    ensure(isShortText(config.at(key)), BadData, "游戏信息无效");
+    ensureRule(isShortText(config.at(key)), BadData, "游戏信息无效", key,
+               "a non-empty string of at most 256 bytes of UTF-8");
   }
-  ensure(config.at("channelCode").get_ref<const std::string&>().size() <= kChannelCodeLimit,
-         BadData, "渠道信息无效");
+  ensureRule(config.at("channelCode").get_ref<const std::string&>().size() <= kChannelCodeLimit,
+             BadData, "渠道信息无效", "channelCode", "at most 128 bytes of UTF-8");
 
   validateInstallerDescriptor(config.at("installer"));
 }
@@ -58,7 +61,8 @@ void evaluateCheckResponse(const nlohmann::json& response, const std::string& pa
   // 64 bits, so that no large code can wrap around to 1.
   const auto code = response.value("code", std::int64_t{0});
   if (code == 1) {
-    ensure(response.at("data").at("packageId") == packageId, BadData, "下载验证结果不匹配");
+    ensureRule(response.at("data").at("packageId") == packageId, BadData, "下载验证结果不匹配",
+               "data.packageId", "a string equal to the package id");
     return;
   }
 
@@ -69,16 +73,6 @@ void evaluateCheckResponse(const nlohmann::json& response, const std::string& pa
     throw Error(NetworkFailure, "安装资源正在更新，请稍后重试");
   }
   throw Error(NetworkFailure, "游戏暂不可用，请稍后重试");
-}
-
-nlohmann::json fetchGameConfig(const std::string& packageId, const Checkpoint& checkpoint) {
-  nlohmann::json config =
-      fetchJson(fileHostBaseUrl() + "/pc/config/" + packageId + ".json", std::string(), checkpoint);
-  validateGameConfig(config, packageId);
-  const nlohmann::json response =
-      fetchJson(checkEndpointUrl(), buildCheckRequest(config, packageId), checkpoint);
-  evaluateCheckResponse(response, packageId);
-  return config;
 }
 
 }  // namespace cv

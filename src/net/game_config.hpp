@@ -4,8 +4,6 @@
 
 #include <nlohmann/json.hpp>
 
-#include "net/https_transport.hpp"
-
 namespace cv {
 
 void validateGameConfig(const nlohmann::json& config, const std::string& packageId);
@@ -13,8 +11,5 @@ void validateGameConfig(const nlohmann::json& config, const std::string& package
 std::string buildCheckRequest(const nlohmann::json& config, const std::string& packageId);
 // Accepts an authorizing answer; throws the refusal's Error otherwise.
 void evaluateCheckResponse(const nlohmann::json& response, const std::string& packageId);
-
-// Fetches, validates and authorizes the package's configuration.
-nlohmann::json fetchGameConfig(const std::string& packageId, const Checkpoint& checkpoint);
 
 }  // namespace cv

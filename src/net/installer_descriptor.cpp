@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "app/error.hpp"
+#include "net/rule_error.hpp"
 #include "net/text_rules.hpp"
 
 namespace cv {
@@ -12,18 +12,20 @@ constexpr std::size_t kUrlLimit = 16384;
 constexpr std::size_t kSizeDigitsLimit = 15;
 }
 
-void validateInstallerDescriptor(const nlohmann::json& descriptor) {
+void validateInstallerDescriptor(const nlohmann::json& descriptor, const std::string& member) {
   const nlohmann::json& type = descriptor.at("type");
-  ensure(type == "exe" || type == "msi", BadData, "安装器类型无效");
+  ensureRule(type == "exe" || type == "msi", BadData, "安装器类型无效", member + ".type",
+             "the string \"exe\" or \"msi\" (lower case)");
 
-  ensure(isLowerHexSha256(descriptor.at("sha256").get<std::string>()), BadData,
-         "安装器校验信息无效");
-  ensure(isPositiveDecimal(descriptor.at("sizeBytes").get<std::string>(), kSizeDigitsLimit),
-         BadData, "安装器大小无效");
+  ensureRule(isLowerHexSha256(descriptor.at("sha256").get<std::string>()), BadData,
+             "安装器校验信息无效", member + ".sha256", "64 lower-case hexadecimal digits");
+  ensureRule(isPositiveDecimal(descriptor.at("sizeBytes").get<std::string>(), kSizeDigitsLimit),
+             BadData, "安装器大小无效", member + ".sizeBytes",
+             "a decimal string of 1 to 15 digits without a leading zero");
 
   const nlohmann::json& url = descriptor.at("url");
-  ensure(url.is_string() && url.get_ref<const std::string&>().size() <= kUrlLimit, BadData,
-         "下载地址无效");
+  ensureRule(url.is_string() && url.get_ref<const std::string&>().size() <= kUrlLimit, BadData,
+             "下载地址无效", member + ".url", "a string of at most 16384 bytes");
 }
 
 }  // namespace cv

@@ -1,17 +1,23 @@
 #include "net/request_url.hpp"
 
-#include "app/error.hpp"
-#include "net/https_transport.hpp"
+#include "net/endpoints.hpp"
+#include "net/rule_error.hpp"
+#include "net/trusted_host.hpp"
 
 namespace cv {
 
 void checkRequestUrl(const RequestUrl& url, bool requireTrustedHost) {
-  ensure(url.userName.empty() && url.password.empty() &&
-             url.requestPath.find(L'#') == std::wstring::npos,
-         NetworkFailure, "下载地址无效");
-  ensure(url.https, NetworkFailure, "下载必须使用HTTPS");
-  if (requireTrustedHost) {
-    ensure(isTrustedDownloadHost(url.host), NetworkFailure, "下载来源未获授权");
+  checkRequestUrlAgainst(url, requireTrustedHost ? &trustedDownloadHosts() : nullptr);
+}
+
+void checkRequestUrlAgainst(const RequestUrl& url, const std::string* trustedHosts) {
+  ensureRule(url.userName.empty() && url.password.empty() &&
+                 url.requestPath.find(L'#') == std::wstring::npos,
+             NetworkFailure, "下载地址无效", "url", "a URL without a user name, a password or a \"#\"");
+  ensureRule(url.https, NetworkFailure, "下载必须使用HTTPS", "url", "an https URL");
+  if (trustedHosts) {
+    ensureRule(hostInList(url.host, *trustedHosts), NetworkFailure, "下载来源未获授权", "url",
+               "a URL on the file host itself (no other host, no subdomain)");
   }
 }
 

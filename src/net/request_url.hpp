@@ -17,5 +17,8 @@ struct RequestUrl {
 // Throws Error(-7, ...) for user information or "#", then a scheme other than
 // HTTPS, then (only when asked) a host that is not a trusted download host.
 void checkRequestUrl(const RequestUrl& url, bool requireTrustedHost);
+// The same rules against the given trusted download hosts (";"-separated), or
+// without a host check when there are none.
+void checkRequestUrlAgainst(const RequestUrl& url, const std::string* trustedHosts);
 
 }  // namespace cv

@@ -3,41 +3,38 @@
 #include <string>
 
 #include "app/error.hpp"
-#include "app/version.hpp"
-#include "net/endpoints.hpp"
-#include "net/fetch_json.hpp"
 #include "net/installer_descriptor.hpp"
+#include "net/rule_error.hpp"
 #include "net/text_rules.hpp"
 
 namespace cv {
 
 std::uint32_t parseVersionCode(const nlohmann::json& value) {
   constexpr const char* kInvalid = "安装助手版本信息无效";
+  constexpr const char* kField = "versionCode";
+  constexpr const char* kLimit =
+      "a decimal string of 1 to 10 digits without a leading zero, at most 4294967295";
   constexpr std::size_t kVersionDigitsLimit = 10;
-  ensure(value.is_string(), InvalidInput, kInvalid);
+  ensureRule(value.is_string(), InvalidInput, kInvalid, kField, kLimit);
   const auto& text = value.get_ref<const std::string&>();
-  ensure(isPositiveDecimal(text, kVersionDigitsLimit), InvalidInput, kInvalid);
-  if (text.size() >= 10) ensure(text <= "4294967295", InvalidInput, kInvalid);
+  ensureRule(isPositiveDecimal(text, kVersionDigitsLimit), InvalidInput, kInvalid, kField, kLimit);
+  if (text.size() >= 10) ensureRule(text <= "4294967295", InvalidInput, kInvalid, kField, kLimit);
   return static_cast<std::uint32_t>(std::stoull(text, nullptr, 10));
 }
 
 nlohmann::json evaluateShellManifest(const nlohmann::json& manifest, std::uint32_t ownVersion) {
-  ensure(manifest.at("schemaVersion") == 1, InvalidInput, "安装助手版本配置不兼容");
+  ensureRule(manifest.at("schemaVersion") == 1, InvalidInput, "安装助手版本配置不兼容",
+             "schemaVersion", "the number 1");
   const std::uint32_t latest = parseVersionCode(manifest.at("versionCode"));
   // Only a strictly newer shell counts; a lower code never leads to a downgrade.
   if (latest <= ownVersion) return nullptr;
 
   nlohmann::json shell = manifest.at("shell");
-  validateInstallerDescriptor(shell);
-  ensure(shell.at("type") == "exe", InvalidInput, "安装助手更新文件类型无效");
+  validateInstallerDescriptor(shell, "shell");
+  ensureRule(shell.at("type") == "exe", InvalidInput, "安装助手更新文件类型无效", "shell.type",
+             "the string \"exe\"");
   shell["versionCode"] = latest;
   return shell;
-}
-
-nlohmann::json fetchShellManifest(const Checkpoint& checkpoint) {
-  const nlohmann::json manifest =
-      fetchJson(fileHostBaseUrl() + "/pc/shell/latest.json", std::string(), checkpoint);
-  return evaluateShellManifest(manifest, shellVersionCode);
 }
 
 }  // namespace cv

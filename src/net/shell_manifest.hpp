@@ -4,8 +4,6 @@
 
 #include <nlohmann/json.hpp>
 
-#include "net/https_transport.hpp"
-
 namespace cv {
 
 std::uint32_t parseVersionCode(const nlohmann::json& value);
@@ -13,7 +11,5 @@ std::uint32_t parseVersionCode(const nlohmann::json& value);
 // null when there is no newer shell than ownVersion; otherwise a copy of the
 // manifest's "shell" descriptor with "versionCode" set to the number.
 nlohmann::json evaluateShellManifest(const nlohmann::json& manifest, std::uint32_t ownVersion);
-
-nlohmann::json fetchShellManifest(const Checkpoint& checkpoint);
 
 }  // namespace cv

@@ -5,7 +5,8 @@
 
 namespace cv {
 
-// Incremental digest through the system's CNG provider.
+// Incremental digest through the system's CNG provider (libcrypto in the
+// native build of the decision code).
 class Sha256 {
  public:
   explicit Sha256(const std::wstring& algorithm = L"SHA256");
@@ -17,8 +18,8 @@ class Sha256 {
   std::vector<unsigned char> finish();
 
  private:
-  void* provider_ = nullptr;  // BCRYPT_ALG_HANDLE
-  void* hash_ = nullptr;      // BCRYPT_HASH_HANDLE
+  void* provider_ = nullptr;  // BCRYPT_ALG_HANDLE (native: the EVP_MD)
+  void* hash_ = nullptr;      // BCRYPT_HASH_HANDLE (native: the EVP_MD_CTX)
 };
 
 // Lower-case hexadecimal, two characters per byte.

@@ -7,9 +7,9 @@
 #include "app/error.hpp"
 #include "app/run_state.hpp"
 #include "app/version.hpp"
-#include "net/game_config.hpp"
+#include "net/fetch_game_config.hpp"
 #include "net/setup_file_name.hpp"
-#include "net/shell_manifest.hpp"
+#include "net/fetch_shell_manifest.hpp"
 #include "net/verified_download.hpp"
 #include "platform/file_io.hpp"
 #include "platform/locations.hpp"
@@ -27,7 +27,7 @@ namespace {
 
 using nlohmann::json;
 
-constexpr wchar_t kUnexpectedFailure[] = L"安装准备失败，请重新下载后重试";
+constexpr const wchar_t* kUnexpectedFailure = kUnexpectedFailureText;
 constexpr wchar_t kRollbackFailedSuffix[] = L"；渠道恢复失败，请重新运行原渠道安装助手";
 
 // Everything one attempt keeps until its end phase.

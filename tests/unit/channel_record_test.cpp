@@ -38,7 +38,7 @@ bool acquiredOnAnotherThread(const std::wstring& name) {
          }).get();
 }
 
-class ChannelRecord : public testing::Test {
+class ChannelRecord : public ::testing::Test {
  protected:
   void TearDown() override { fs::remove_all(directory); }
   void put(const std::string& bytes) { std::ofstream(record, std::ios::binary) << bytes; }

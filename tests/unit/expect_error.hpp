@@ -18,4 +18,19 @@ void expectError(Call&& call, int code, const char* message) {
   }
 }
 
+namespace testing {
+
+// The Error an action throws; a test failure when it throws none.
+template <typename F>
+Error errorFrom(F&& action) {
+  try {
+    action();
+  } catch (const Error& error) {
+    return error;
+  }
+  ADD_FAILURE() << "no Error thrown";
+  return Error(0, "");
+}
+
+}  // namespace testing
 }  // namespace cv

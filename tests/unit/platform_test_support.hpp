@@ -9,6 +9,7 @@
 #include <system_error>
 
 #include "app/error.hpp"
+#include "expect_error.hpp"
 #include "platform/text.hpp"
 
 namespace cv::testing {
@@ -46,18 +47,6 @@ inline void writeBytes(const std::wstring& path, const std::string& bytes) {
 inline std::string readBytes(const std::wstring& path) {
   std::ifstream in(std::filesystem::path(path), std::ios::binary);
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-// The Error an action throws; a test failure when it throws none.
-template <typename F>
-Error errorFrom(F&& action) {
-  try {
-    action();
-  } catch (const Error& error) {
-    return error;
-  }
-  ADD_FAILURE() << "no Error thrown";
-  return Error(0, "");
 }
 
 }  // namespace cv::testing

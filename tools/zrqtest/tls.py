@@ -30,14 +30,23 @@ def make_tls_material(directory, names=SERVER_NAMES, days=30):
              "-subj", "/CN=ZRQ Test Root", "-keyout", "ca.key", "-out", "ca.pem",
              "-addext", "basicConstraints=critical,CA:TRUE",
              "-addext", "keyUsage=critical,keyCertSign,cRLSign", cwd=d)
+    issue_server_certificate(d / "ca.pem", d / "ca.key", d, names, "server", days)
+    return TlsMaterial(d / "ca.pem", d / "ca.key", d / "server.pem", d / "server.key")
+
+
+def issue_server_certificate(ca_cert, ca_key, directory, names, stem, days=30):
+    """Makes <stem>.pem/<stem>.key in directory: a server certificate for names
+    (the first is the subject), signed by the CA. Returns (cert, key) paths."""
+    d = Path(directory)
+    d.mkdir(parents=True, exist_ok=True)
     _openssl("req", "-newkey", "rsa:2048", "-nodes", "-sha256", "-subj", "/CN=" + names[0],
-             "-keyout", "server.key", "-out", "server.csr", cwd=d)
-    (d / "server.ext").write_text(
+             "-keyout", stem + ".key", "-out", stem + ".csr", cwd=d)
+    (d / (stem + ".ext")).write_text(
         "basicConstraints=CA:FALSE\n"
         "keyUsage=critical,digitalSignature,keyEncipherment\n"
         "extendedKeyUsage=serverAuth\n"
         "subjectAltName=" + ",".join("DNS:" + n for n in names) + "\n")
-    _openssl("x509", "-req", "-in", "server.csr", "-CA", "ca.pem", "-CAkey", "ca.key",
-             "-CAcreateserial", "-days", str(days), "-sha256", "-extfile", "server.ext",
-             "-out", "server.pem", cwd=d)
-    return TlsMaterial(d / "ca.pem", d / "ca.key", d / "server.pem", d / "server.key")
+    _openssl("x509", "-req", "-in", stem + ".csr", "-CA", str(Path(ca_cert).resolve()),
+             "-CAkey", str(Path(ca_key).resolve()), "-CAcreateserial", "-days", str(days),
+             "-sha256", "-extfile", stem + ".ext", "-out", stem + ".pem", cwd=d)
+    return d / (stem + ".pem"), d / (stem + ".key")

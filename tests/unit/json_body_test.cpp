@@ -1,4 +1,4 @@
-#include "net/fetch_json.hpp"
+#include "net/json_body.hpp"
 
 #include <string>
 
@@ -35,6 +35,15 @@ TEST(FetchJsonBody, RefusesTheChunkThatWouldPassTheLimitBeforeAppendingIt) {
   std::string half(100000, 'x');
   EXPECT_THROW(appendJsonChunk(half, chunk.data(), 65536), Error);
   EXPECT_EQ(half.size(), 100000u);
+}
+
+TEST(JsonBody, ParsesStrictlyOneDocument) {
+  EXPECT_EQ(parseJsonBody("{\"a\":[1,2]}")["a"][1], 2);
+  EXPECT_EQ(parseJsonBody(" 1.0 "), 1);
+  for (const char* bad : {"", "{\"a\":1} x", "{\"a\":1 /* c */}", "// c\n1", "{'a':1}",
+                          "[1,]", "\xEF\xBB\xBF\xFF"}) {
+    EXPECT_THROW(parseJsonBody(bad), nlohmann::json::parse_error) << bad;
+  }
 }
 
 }  // namespace

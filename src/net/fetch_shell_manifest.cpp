@@ -1,0 +1,18 @@
+#include "net/fetch_shell_manifest.hpp"
+
+#include <string>
+
+#include "app/version.hpp"
+#include "net/endpoints.hpp"
+#include "net/fetch_json.hpp"
+#include "net/shell_manifest.hpp"
+
+namespace cv {
+
+nlohmann::json fetchShellManifest(const Checkpoint& checkpoint) {
+  const nlohmann::json manifest =
+      fetchJson(fileHostBaseUrl() + "/pc/shell/latest.json", std::string(), checkpoint);
+  return evaluateShellManifest(manifest, shellVersionCode);
+}
+
+}  // namespace cv

@@ -1,0 +1,132 @@
+"""A package published with zrq-channel, served by nginx with the production
+server block: the real shell installs from it, and check and probe pass and
+make the shell's own requests."""
+
+import http.client
+import json
+import ssl
+
+import pytest
+
+from zrqtest.channel_fixtures import FileHostSite, NginxFileHost
+
+from channel_tree import (CHANNEL_CODE, CHECK_HOST, FILE_HOST, entries_by_name, make_installer,
+                          publish_package, publish_shell, read_config)
+
+PACKAGE = "1001"
+SHELL_TARGET = "/pc/shell/2/zrq-setup.exe"
+HEADERS = ("user_agent", "content_type", "cache_control", "pragma", "accept", "accept_encoding")
+
+
+@pytest.fixture(scope="module")
+def served_tree(channel_tool, release_exe, installer_bytes, tls, work_dir, namespace):
+    root = work_dir / "publish" / "tree"
+    installer = make_installer(work_dir / "publish", installer_bytes, PACKAGE)
+    publish_package(channel_tool, root, PACKAGE, installer)
+    publish_shell(channel_tool, root, release_exe)
+    with NginxFileHost(work_dir / "publish" / "nginx",
+                       [FileHostSite(root, tls.server_cert, tls.server_key)]) as nginx:
+        yield root, installer, nginx
+
+
+def test_shell_installs_what_the_toolkit_published_and_probe_makes_its_requests(
+        channel_tool, channel_shell, check_endpoint, prefix, served_tree, build_paths, tls,
+        work_dir):
+    root, installer, nginx = served_tree
+    code, checked = channel_tool.report("check", root, "--file-host", FILE_HOST, expect=0)
+    assert sorted(entries_by_name(checked)) == ["pc/config/1001.json", "pc/shell/latest.json"]
+    # The version code came from the release exe's version resource.
+    assert read_config(root / "pc/shell/latest.json")["versionCode"] == "2"
+
+    named = channel_tool.ok("name", "--exe", build_paths.shell_exe, "--package-id", PACKAGE,
+                            "--game", "示例游戏", "--out", work_dir / "publish")
+    assert named.startswith("OK   "), named
+    copy = work_dir / "publish" / ("示例游戏_Setup_pc%s.exe" % PACKAGE)
+    assert copy.read_bytes() == build_paths.shell_exe.read_bytes()
+
+    probe_from = len(nginx.requests())
+    code, probed = channel_tool.report("probe", "--file-host", FILE_HOST, "--check-host",
+                                       CHECK_HOST, "--ca", tls.ca_cert, PACKAGE, expect=0)
+    package = entries_by_name(probed)["package " + PACKAGE]
+    assert package["installer"]["sha256"] == read_config(root / "pc/config/1001.json")[
+        "installer"]["sha256"]
+    assert package["installer"]["bytes"] == installer.stat().st_size
+    probe_requests = nginx.requests()[probe_from:]
+
+    shell_from = len(nginx.requests())
+    proc = channel_shell.start(name=copy.name, exe=copy)
+    assert proc.wait(90) == 0
+    run = prefix.wait_installer_run()
+    assert run is not None, "the installer was not started"
+    assert prefix.channel_record("game_1") == json.dumps({"channelCode": CHANNEL_CODE}).replace(
+        " ", "").encode()
+    shell_requests = nginx.requests()[shell_from:]
+
+    # What crossed the wire: the same documents and files, asked for the same way.
+    # The probe also fetches the announced shell, which only older shells download.
+    def wire(requests):
+        return [(r["method"], r["target"], r["status"]) + tuple(r[h] for h in HEADERS)
+                for r in requests if r["target"] != SHELL_TARGET]
+    assert wire(probe_requests) == wire(shell_requests)
+    assert [r["target"] for r in shell_requests] == [
+        "/pc/shell/latest.json", "/pc/config/1001.json", "/pc/installers/1001/setup.exe"]
+    assert [r["status"] for r in probe_requests if r["target"] == SHELL_TARGET] == ["200"]
+    assert {r["user_agent"] for r in shell_requests} == {"ZRQSetup/1.0"}
+    probe_check, shell_check = check_endpoint.check_requests()
+    assert probe_check.body == shell_check.body
+    assert probe_check.header("Content-Type") == shell_check.header("Content-Type")
+
+
+def test_the_server_block_serves_files_as_they_are_and_never_redirects(served_tree, tls):
+    root, installer, _ = served_tree
+    context = ssl.create_default_context(cafile=str(tls.ca_cert))
+
+    def get(target, method="GET", **headers):
+        connection = http.client.HTTPSConnection(FILE_HOST, 443, context=context, timeout=10)
+        try:
+            connection.request(method, target, headers=headers)
+            response = connection.getresponse()
+            return response.status, dict(response.getheaders()), response.read()
+        finally:
+            connection.close()
+
+    status, headers, body = get("/pc/installers/1001/setup.exe", **{"Accept-Encoding": "gzip"})
+    assert status == 200 and body == installer.read_bytes()
+    assert "Content-Encoding" not in headers
+    assert "immutable" in headers["Cache-Control"]
+    status, headers, body = get("/pc/config/1001.json")
+    assert status == 200 and body == (root / "pc/config/1001.json").read_bytes()
+    assert headers["Content-Type"].startswith("application/json")
+    assert "max-age=60" in headers["Cache-Control"]
+    for directory in ("/pc/installers", "/pc/installers/1001", "/pc"):
+        status, headers, _ = get(directory)
+        assert (status, headers.get("Location")) == (404, None), directory
+    status, headers, _ = get("/pc/installers/1001/missing.exe")
+    assert status == 404 and "Cache-Control" not in headers
+    assert get("/pc/config/1001.json", method="POST")[0] == 403
+
+
+@pytest.mark.parametrize("args", [
+    pytest.param([], id="no-command"),
+    pytest.param(["probe"], id="probe-without-ids"),
+    pytest.param(["package", "/tmp/x", "--package-id", "1"], id="package-missing-options"),
+    pytest.param(["package", "/tmp/x", "--package-id", "1", "--installer", "/no/such/file",
+                  "--url", "u", "--app-id", "a", "--game-id", "g", "--channel-code", "c",
+                  "--display-name", "d", "--mother-id", "7"], id="installer-missing"),
+    pytest.param(["package", "/tmp/x", "--package-id", "1", "--installer", "/bin/sh",
+                  "--url", "u", "--app-id", "a", "--game-id", "g", "--channel-code", "c",
+                  "--display-name", "d", "--mother-id", "{"], id="mother-id-not-json"),
+    pytest.param(["check", "/no/such/tree"], id="tree-missing"),
+    pytest.param(["name", "--exe", "/bin/sh", "--package-id", "1", "--game", "g", "--bogus"],
+                 id="unknown-option"),
+])
+def test_usage_errors_exit_with_2(channel_tool, args):
+    result = channel_tool.run(*args)
+    assert result.returncode == 2, (result.stdout, result.stderr)
+    assert result.stdout == b"" or b"OK" not in result.stdout
+
+
+def test_every_command_has_help(channel_tool):
+    for command in ("package", "shell", "name", "check", "probe"):
+        result = channel_tool.run(command, "--help")
+        assert result.returncode == 0 and b"--json" in result.stdout, command

@@ -1,0 +1,118 @@
+#include "net/download_sink.hpp"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <limits>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "app/error.hpp"
+#include "expect_error.hpp"
+#include "platform/sha256.hpp"
+
+namespace cv {
+namespace {
+
+using testing::errorFrom;
+
+constexpr std::uint64_t kMiB = 1048576;
+const std::string kBody = "the installer body";
+const std::string kBodySha256 = "ac73b94394395df91a544750e95345602cf76a08b0c9df7afa9f0ade3e68e682";
+
+// A sink over an in-memory "file", recording every progress report.
+struct SinkHarness {
+  explicit SinkHarness(std::uint64_t expected)
+      : sink(expected, write, digest, progress) {}
+
+  void feed(const std::string& chunk) {
+    sink(chunk.data(), static_cast<unsigned long>(chunk.size()));
+  }
+
+  std::string written;
+  bool writerFails = false;
+  std::vector<std::uint64_t> reports;
+  Sha256 digest;
+  ChunkWriter write = [this](const char* data, unsigned long length) {
+    if (writerFails) return false;
+    written.append(data, length);
+    return true;
+  };
+  ProgressCallback progress = [this](std::uint64_t count) { reports.push_back(count); };
+  DownloadSink sink;
+};
+
+TEST(DownloadSink, ExactBodyInChunksIsWrittenReportedAndVerified) {
+  SinkHarness harness(kBody.size());
+  harness.feed(kBody.substr(0, 4));
+  harness.feed(kBody.substr(4, 10));
+  harness.feed(kBody.substr(14));
+  EXPECT_EQ(harness.written, kBody);
+  EXPECT_EQ(harness.reports, (std::vector<std::uint64_t>{4, 14, kBody.size()}));
+  EXPECT_EQ(harness.sink.bytesWritten(), kBody.size());
+  EXPECT_NO_THROW(harness.sink.verify(kBodySha256));
+}
+
+TEST(DownloadSink, ChunkPassingTheExpectedSizeIsRefusedBeforeItIsWritten) {
+  SinkHarness harness(kBody.size());
+  harness.feed(kBody.substr(0, 10));
+  const Error error = errorFrom([&] { harness.feed(kBody.substr(10) + "!"); });
+  EXPECT_EQ(error.code, BadData);
+  EXPECT_STREQ(error.what(), "安装文件大小不匹配");
+  EXPECT_EQ(harness.written, kBody.substr(0, 10));
+  EXPECT_EQ(harness.reports, (std::vector<std::uint64_t>{10}));
+  EXPECT_EQ(harness.sink.bytesWritten(), 10u);
+}
+
+TEST(DownloadSink, ShortEmptyOrWrongBodiesFailVerification) {
+  SinkHarness shortBody(kBody.size());
+  shortBody.feed(kBody.substr(0, kBody.size() - 1));
+  Error error = errorFrom([&] { shortBody.sink.verify(kBodySha256); });
+  EXPECT_EQ(error.code, BadData);
+  EXPECT_STREQ(error.what(), "安装文件校验失败，请重试");
+
+  SinkHarness emptyBody(kBody.size());
+  error = errorFrom([&] { emptyBody.sink.verify(kBodySha256); });
+  EXPECT_STREQ(error.what(), "安装文件校验失败，请重试");
+
+  std::string altered = kBody;
+  altered[3] ^= 1;
+  SinkHarness wrongBody(kBody.size());
+  wrongBody.feed(altered);
+  error = errorFrom([&] { wrongBody.sink.verify(kBodySha256); });
+  EXPECT_EQ(error.code, BadData);
+  EXPECT_STREQ(error.what(), "安装文件校验失败，请重试");
+}
+
+TEST(DownloadSink, IncompleteWriteFailsWithoutCountingTheChunk) {
+  SinkHarness harness(kBody.size());
+  harness.writerFails = true;
+  const Error error = errorFrom([&] { harness.feed(kBody); });
+  EXPECT_EQ(error.code, SystemFailure);
+  EXPECT_STREQ(error.what(), "写入安装文件失败");
+  EXPECT_TRUE(harness.reports.empty());
+  EXPECT_EQ(harness.sink.bytesWritten(), 0u);
+}
+
+TEST(DownloadRules, FreeSpaceMustCoverTheFileAndOneMebibyte) {
+  EXPECT_TRUE(hasRoomForDownload(1000 + kMiB, 1000));
+  EXPECT_FALSE(hasRoomForDownload(1000 + kMiB - 1, 1000));
+  constexpr std::uint64_t max = std::numeric_limits<std::uint64_t>::max();
+  // size + margin would wrap around in 64 bits.
+  EXPECT_FALSE(hasRoomForDownload(max - 1, max - 10));
+  EXPECT_TRUE(hasRoomForDownload(max, max - kMiB));
+  EXPECT_FALSE(hasRoomForDownload(max, max - kMiB + 1));
+}
+
+TEST(DownloadRules, SizeTextIsStrictDecimal) {
+  EXPECT_EQ(parseSizeBytes("1"), 1u);
+  EXPECT_EQ(parseSizeBytes("999999999999999"), 999999999999999u);
+  EXPECT_EQ(parseSizeBytes("18446744073709551615"), std::numeric_limits<std::uint64_t>::max());
+  EXPECT_THROW(parseSizeBytes("18446744073709551616"), std::out_of_range);
+  for (const char* bad : {"", "-1", "+1", " 1", "1a"})
+    EXPECT_THROW(parseSizeBytes(bad), std::invalid_argument) << bad;
+}
+
+}  // namespace
+}  // namespace cv

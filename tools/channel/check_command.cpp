@@ -1,0 +1,178 @@
+#include <dirent.h>
+
+#include <algorithm>
+#include <memory>
+
+#include "app/error.hpp"
+#include "commands.hpp"
+#include "descriptor_check.hpp"
+#include "judge.hpp"
+#include "net/json_body.hpp"
+#include "pe_image.hpp"
+#include "publish_support.hpp"
+#include "tree_files.hpp"
+
+namespace zrq::channel {
+
+namespace {
+
+constexpr std::uint64_t kReadAtMost = 64ull * 1024 * 1024;  // a document far past the limit
+
+std::vector<std::string> configNames(const std::string& dir) {
+  std::vector<std::string> names;
+  std::unique_ptr<DIR, int (*)(DIR*)> handle(::opendir(dir.c_str()), ::closedir);
+  if (!handle) return names;
+  while (const dirent* item = ::readdir(handle.get())) {
+    const std::string name = item->d_name;
+    if (name.size() > 5 && name[0] != '.' && name.compare(name.size() - 5, 5, ".json") == 0) {
+      names.push_back(name);
+    }
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+// The file a descriptor names in the tree, checked with the shell's download
+// rules: exactly sizeBytes long, with the described SHA-256.
+void checkDescribedFile(const std::string& root, const nlohmann::json& descriptor,
+                        const std::string& what, Entry& entry) {
+  const std::string url = descriptor.at("url").get<std::string>();
+  const StorePlace place = storePlaceFor(root, url, what + " url");
+  if (place.problem) {
+    entry.problems.push_back(*place.problem);
+    return;
+  }
+  const std::string name = treeName(root, place.path);
+  entry.facts[what + "File"] = name;
+  if (!isRegularFile(place.path)) {
+    entry.problems.push_back({what + " file", "present in the tree at " + name, "missing",
+                              "下载不可用或地址过期，请重试"});
+    return;
+  }
+  DescriptorCheck verify(descriptor);
+  try {
+    streamFile(place.path, [&](const char* data, unsigned long length) { verify(data, length); });
+    verify.finish();
+  } catch (const cv::Error& failure) {
+    std::string found;
+    if (verify.bytesSeen() > verify.expectedSize() ||
+        verify.bytesSeen() < verify.expectedSize() || verify.actualSha256().empty()) {
+      found = name + " is not " + std::to_string(verify.expectedSize()) + " bytes long";
+    } else {
+      found = name + " has sha256 " + verify.actualSha256();
+    }
+    entry.problems.push_back({what + " file",
+                              std::to_string(verify.expectedSize()) + " bytes with sha256 " +
+                                  descriptor.at("sha256").get<std::string>(),
+                              found, failure.what()});
+  }
+}
+
+// A document of the tree, or nothing when it is missing; a file that cannot be
+// read becomes the entry's problem.
+std::optional<std::string> readDocument(const std::string& path, Entry& entry, bool& unreadable) {
+  unreadable = false;
+  try {
+    return readSmallFile(path, kReadAtMost);
+  } catch (const std::runtime_error& error) {
+    entry.problems.push_back({"document", "", error.what(), ""});
+    unreadable = true;
+    return std::nullopt;
+  }
+}
+
+void checkConfig(const CheckOptions& options, const std::string& hosts, const std::string& file,
+                 Report& report) {
+  const std::string path = options.root + "/pc/config/" + file;
+  Entry& entry = report.add(treeName(options.root, path));
+  const std::string packageId = file.substr(0, file.size() - 5);
+  if (auto problem = packageIdProblem(packageId, "file name")) {
+    problem->limit = "<package id>.json, an id the shell reads from a setup file name";
+    entry.problems.push_back(*problem);
+    return;
+  }
+  bool unreadable = false;
+  const std::optional<std::string> text = readDocument(path, entry, unreadable);
+  if (unreadable) return;
+  nlohmann::json config;
+  if (auto problem = judgeJsonBody(text.value_or(""), config)) {
+    entry.problems.push_back(*problem);
+    return;
+  }
+  for (const Problem& problem : judgeGameConfig(config, packageId, hosts)) {
+    entry.problems.push_back(problem);
+  }
+  if (!entry.ok()) return;
+  const nlohmann::json& installer = config.at("installer");
+  checkDescribedFile(options.root, installer, "installer", entry);
+  entry.summary = "package " + packageId + ", " + installer.at("type").get<std::string>() + " " +
+                  installer.at("sizeBytes").get<std::string>() + " bytes, sha256 " +
+                  installer.at("sha256").get<std::string>();
+}
+
+void checkShellFile(const CheckOptions& options, const nlohmann::json& shell, std::uint32_t version,
+                    Entry& entry) {
+  checkDescribedFile(options.root, shell, "shell", entry);
+  if (!entry.ok()) return;
+  const StorePlace place = storePlaceFor(options.root, shell.at("url").get<std::string>(), "shell url");
+  try {
+    const PeFacts pe = readPeFacts(readSmallFile(place.path, kReadAtMost).value_or(""));
+    if (const std::string why = whyNotA32BitGuiExe(pe); !why.empty()) {
+      entry.problems.push_back({"shell file", "a 32-bit Windows GUI exe", why, ""});
+    } else if (shellVersionCodeOf(pe) != version) {
+      const auto own = shellVersionCodeOf(pe);
+      entry.problems.push_back(
+          {"shell file", "the shell of version code " + std::to_string(version),
+           own ? "its version resource says " + std::to_string(*own) : "no version resource", ""});
+    }
+  } catch (const std::runtime_error& error) {
+    entry.problems.push_back({"shell file", "a 32-bit Windows GUI exe", error.what(), ""});
+  }
+}
+
+void checkManifest(const CheckOptions& options, const std::string& hosts, Report& report) {
+  const std::string path = options.root + "/pc/shell/latest.json";
+  Entry& entry = report.add(treeName(options.root, path));
+  bool unreadable = false;
+  const std::optional<std::string> text = readDocument(path, entry, unreadable);
+  if (unreadable) return;
+  if (!text) {
+    entry.problems.push_back({"document", "present (every shell fetches it on every run)",
+                              "missing", "下载不可用或地址过期，请重试"});
+    return;
+  }
+  nlohmann::json manifest;
+  if (auto problem = judgeJsonBody(*text, manifest)) {
+    entry.problems.push_back(*problem);
+    return;
+  }
+  const ManifestVerdict verdict = judgeShellManifest(manifest, options.shellVersion, hosts);
+  entry.problems = verdict.problems;
+  if (!entry.ok()) return;
+  entry.summary = "version " + std::to_string(*verdict.versionCode);
+  if (verdict.shell.is_null()) {
+    entry.summary += ", no shell to download";
+    return;
+  }
+  checkShellFile(options, verdict.shell, *verdict.versionCode, entry);
+  entry.summary += (verdict.updatesOwnVersion ? ", an update for shells of version "
+                                              : ", no update for shells of version ") +
+                   std::to_string(options.shellVersion) + ", shell " +
+                   verdict.shell.at("sizeBytes").get<std::string>() + " bytes";
+}
+
+}  // namespace
+
+void runCheck(const CheckOptions& options, Report& report) {
+  const std::string hosts = trustedHostsFor(options.fileHost);
+  report.extra = {{"root", options.root}, {"fileHost", options.fileHost}};
+  checkManifest(options, hosts, report);
+  const std::vector<std::string> configs = configNames(options.root + "/pc/config");
+  for (const std::string& file : configs) checkConfig(options, hosts, file, report);
+  if (configs.empty()) {
+    Entry& entry = report.add("pc/config");
+    entry.problems.push_back({"pc/config", "at least one <package id>.json", "none", ""});
+  }
+}
+
+}  // namespace zrq::channel

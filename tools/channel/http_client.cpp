@@ -1,0 +1,164 @@
+#include "http_client.hpp"
+
+#include <chrono>
+#include <memory>
+
+#include <curl/curl.h>
+
+namespace zrq::channel {
+
+namespace {
+
+constexpr char kUserAgent[] = "ZRQSetup/1.0";
+// The shell's extra headers; libcurl's own Accept and Expect are left out,
+// as the shell sends neither.
+const char* const kHeaders[] = {"Content-Type: application/json", "Cache-Control: no-cache",
+                                "Pragma: no-cache", "Accept:", "Expect:"};
+constexpr long kConnectTimeoutMs = 10000;  // the shell's 5 s to resolve and 5 s to connect
+constexpr long kStallSeconds = 10;          // the shell's receive time-out
+
+struct Transfer {
+  const HttpRequest& request;
+  HttpOutcome& outcome;
+  CURL* curl;
+};
+
+bool statusIs200(CURL* curl) {
+  long status = 0;
+  curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);
+  return status == 200;
+}
+
+size_t onBody(char* data, size_t size, size_t count, void* context) {
+  auto& transfer = *static_cast<Transfer*>(context);
+  const size_t length = size * count;
+  // Like the shell: a body is read only after a 200.
+  if (!statusIs200(transfer.curl)) return 0;
+  if (length == 0) return 0;
+  try {
+    transfer.request.onData(data, static_cast<unsigned long>(length));
+  } catch (...) {
+    transfer.outcome.sinkError = std::current_exception();
+    return 0;
+  }
+  transfer.outcome.bodyBytes += length;
+  if (transfer.request.onProgress) transfer.request.onProgress(transfer.outcome.bodyBytes);
+  return length;
+}
+
+// Keeps the Location header of the answer (the last one, after any interim answer).
+size_t onHeader(char* data, size_t size, size_t count, void* context) {
+  auto& transfer = *static_cast<Transfer*>(context);
+  const size_t length = size * count;
+  const std::string line(data, length);
+  constexpr char kName[] = "location:";
+  if (line.size() > sizeof kName - 1) {
+    bool match = true;
+    for (size_t i = 0; i + 1 < sizeof kName && match; ++i) {
+      const char c = line[i];
+      match = (c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c) == kName[i];
+    }
+    if (match) {
+      std::string value = line.substr(sizeof kName - 1);
+      const auto first = value.find_first_not_of(" \t");
+      const auto last = value.find_last_not_of(" \t\r\n");
+      transfer.outcome.location =
+          first == std::string::npos ? std::string() : value.substr(first, last - first + 1);
+    }
+  }
+  if (line.rfind("HTTP/", 0) == 0) transfer.outcome.location.clear();
+  return length;
+}
+
+struct CurlDeleter {
+  void operator()(CURL* curl) const { curl_easy_cleanup(curl); }
+};
+struct ListDeleter {
+  void operator()(curl_slist* list) const { curl_slist_free_all(list); }
+};
+
+// The message the shell's transport throws for the same failure.
+std::string shellMessageFor(CURLcode code, long status) {
+  if (status != 0) return "下载中断，请重试";
+  switch (code) {
+    case CURLE_GOT_NOTHING:
+    case CURLE_RECV_ERROR:
+    case CURLE_WEIRD_SERVER_REPLY:
+      return "网络响应失败，请重试";
+    case CURLE_OPERATION_TIMEDOUT:
+      return "网络响应失败，请重试";
+    default:
+      // Name resolution, connection and TLS failures: WinHTTP reports them
+      // when it sends.
+      return "网络请求失败，请重试";
+  }
+}
+
+}  // namespace
+
+HttpOutcome performRequest(const HttpRequest& request) {
+  static const bool initialised = curl_global_init(CURL_GLOBAL_DEFAULT) == CURLE_OK;
+  HttpOutcome outcome;
+  std::unique_ptr<CURL, CurlDeleter> curl(initialised ? curl_easy_init() : nullptr);
+  if (!curl) {
+    outcome.transportError = "libcurl could not be initialised";
+    outcome.shellMessage = "网络连接失败，请重试";
+    return outcome;
+  }
+  std::unique_ptr<curl_slist, ListDeleter> headers;
+  for (const char* header : kHeaders) {
+    curl_slist* grown = curl_slist_append(headers.get(), header);
+    if (grown) {
+      headers.release();
+      headers.reset(grown);
+    }
+  }
+  Transfer transfer{request, outcome, curl.get()};
+  char errorText[CURL_ERROR_SIZE] = {};
+  CURL* h = curl.get();
+  curl_easy_setopt(h, CURLOPT_URL, request.url.c_str());
+  curl_easy_setopt(h, CURLOPT_PROTOCOLS_STR, "https");
+  curl_easy_setopt(h, CURLOPT_USERAGENT, kUserAgent);
+  curl_easy_setopt(h, CURLOPT_HTTPHEADER, headers.get());
+  curl_easy_setopt(h, CURLOPT_HTTP_VERSION, CURL_HTTP_VERSION_1_1);
+  curl_easy_setopt(h, CURLOPT_FOLLOWLOCATION, 0L);
+  curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L);
+  curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT_MS, kConnectTimeoutMs);
+  curl_easy_setopt(h, CURLOPT_LOW_SPEED_LIMIT, 1L);
+  curl_easy_setopt(h, CURLOPT_LOW_SPEED_TIME, kStallSeconds);
+  curl_easy_setopt(h, CURLOPT_ERRORBUFFER, errorText);
+  curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, onBody);
+  curl_easy_setopt(h, CURLOPT_WRITEDATA, &transfer);
+  curl_easy_setopt(h, CURLOPT_HEADERFUNCTION, onHeader);
+  curl_easy_setopt(h, CURLOPT_HEADERDATA, &transfer);
+  if (!request.caFile.empty()) curl_easy_setopt(h, CURLOPT_CAINFO, request.caFile.c_str());
+  if (request.body.empty()) {
+    curl_easy_setopt(h, CURLOPT_HTTPGET, 1L);
+  } else {
+    curl_easy_setopt(h, CURLOPT_POSTFIELDS, request.body.data());
+    curl_easy_setopt(h, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(request.body.size()));
+  }
+
+  const auto started = std::chrono::steady_clock::now();
+  const CURLcode code = curl_easy_perform(h);
+  outcome.seconds =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+  curl_easy_getinfo(h, CURLINFO_RESPONSE_CODE, &outcome.status);
+
+  if (outcome.sinkError) return outcome;  // the sink's own failure says it all
+  if (outcome.status != 0 && outcome.status != 200) {
+    outcome.shellMessage = "下载不可用或地址过期，请重试";
+    return outcome;
+  }
+  // A body cut short of its announced length ends like a complete one for the
+  // shell (a zero-byte read); its size check decides.
+  if (code == CURLE_OK || (code == CURLE_PARTIAL_FILE && outcome.status == 200)) {
+    if (code == CURLE_PARTIAL_FILE) outcome.note = errorText;
+    return outcome;
+  }
+  outcome.transportError = errorText[0] ? errorText : curl_easy_strerror(code);
+  outcome.shellMessage = shellMessageFor(code, outcome.status);
+  return outcome;
+}
+
+}  // namespace zrq::channel

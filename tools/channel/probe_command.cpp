@@ -1,0 +1,235 @@
+#include <chrono>
+#include <cstdio>
+
+#include "app/error.hpp"
+#include "commands.hpp"
+#include "descriptor_check.hpp"
+#include "http_client.hpp"
+#include "judge.hpp"
+#include "net/game_config.hpp"
+#include "url_parts.hpp"
+
+namespace zrq::channel {
+
+namespace {
+
+constexpr char kCheckTarget[] = "/index.php?g=Home&m=PcSetup&a=check";
+
+std::string seconds(double value) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.2f s", value);
+  return text;
+}
+
+// One progress line on the terminal, rewritten at most five times a second.
+class ProgressLine {
+ public:
+  ProgressLine(bool enabled, std::string label, std::uint64_t total)
+      : enabled_(enabled), label_(std::move(label)), total_(total) {}
+  ~ProgressLine() {
+    if (enabled_ && drawn_) std::fprintf(stderr, "\r\033[K");
+  }
+  void operator()(std::uint64_t bytes) {
+    if (!enabled_) return;
+    const auto now = std::chrono::steady_clock::now();
+    if (drawn_ && now - last_ < std::chrono::milliseconds(200) && bytes < total_) return;
+    last_ = now;
+    drawn_ = true;
+    const double mib = 1048576.0;
+    std::fprintf(stderr, "\r\033[K%s: %.1f / %.1f MiB (%.0f%%)", label_.c_str(), bytes / mib,
+                 total_ / mib, total_ ? 100.0 * bytes / total_ : 100.0);
+    std::fflush(stderr);
+  }
+
+ private:
+  bool enabled_;
+  std::string label_;
+  std::uint64_t total_;
+  bool drawn_ = false;
+  std::chrono::steady_clock::time_point last_;
+};
+
+// One request as the shell makes it: its URL rules first, then the exchange.
+// Adds a problem and returns false when the shell would fail here.
+bool exchange(const ProbeOptions& options, const std::string& what, const std::string& url,
+              const std::string& body, const std::string* trustedHosts,
+              const std::function<void(const char*, unsigned long)>& onData,
+              const std::function<void(std::uint64_t)>& onProgress, Entry& entry,
+              nlohmann::json& facts) {
+  facts = {{"url", url}};
+  try {
+    checkUrlAsShell(url, trustedHosts);
+  } catch (...) {
+    Problem problem = problemFromException(std::current_exception(), nullptr, what + " url");
+    problem.field = what + " " + url;
+    entry.problems.push_back(problem);
+    return false;
+  }
+  HttpRequest request{url, body, options.caFile, onData, onProgress};
+  const HttpOutcome outcome = performRequest(request);
+  facts["status"] = outcome.status;
+  facts["bytes"] = outcome.bodyBytes;
+  facts["seconds"] = outcome.seconds;
+  if (!outcome.location.empty()) facts["redirect"] = outcome.location;
+  if (!outcome.note.empty()) facts["note"] = outcome.note;
+  if (outcome.sinkError) {
+    Problem problem = problemFromException(outcome.sinkError, nullptr, what);
+    problem.field = what + " " + url;
+    if (problem.found.empty()) {
+      problem.found = "status 200, " + std::to_string(outcome.bodyBytes) + " bytes before it stopped";
+    }
+    entry.problems.push_back(problem);
+    return false;
+  }
+  if (!outcome.shellMessage.empty()) {
+    std::string found;
+    if (outcome.status != 0) found = "status " + std::to_string(outcome.status);
+    if (!outcome.location.empty()) found += ", a redirect to " + outcome.location + " (not followed)";
+    if (!outcome.transportError.empty()) found += (found.empty() ? "" : ", ") + outcome.transportError;
+    entry.problems.push_back({what + " " + url,
+                              outcome.status != 0 ? "answered with status 200" : "reachable over HTTPS",
+                              found, outcome.shellMessage});
+    return false;
+  }
+  return true;
+}
+
+// GET or POST of a JSON document, judged as the shell's fetchJson takes it.
+bool fetchDocument(const ProbeOptions& options, const std::string& what, const std::string& url,
+                   const std::string& body, Entry& entry, nlohmann::json& document,
+                   nlohmann::json& facts) {
+  std::string received;
+  const auto keep = [&](const char* data, unsigned long length) {
+    // Enough to pass the limit check, never the whole of a huge answer.
+    if (received.size() <= 2 * 131072) received.append(data, length);
+  };
+  if (!exchange(options, what, url, body, nullptr, keep, nullptr, entry, facts)) return false;
+  if (auto problem = judgeJsonBody(received, document)) {
+    problem->field = what + " " + url + ": " + problem->field;
+    entry.problems.push_back(*problem);
+    return false;
+  }
+  return true;
+}
+
+// A described file streamed from the host and held to its descriptor.
+void downloadAndVerify(const ProbeOptions& options, const std::string& what,
+                       const nlohmann::json& descriptor, const std::string& trustedHosts,
+                       const std::string& label, Entry& entry, std::string& summary) {
+  DescriptorCheck verify(descriptor);
+  ProgressLine progress(options.progress, label, verify.expectedSize());
+  const std::string url = descriptor.at("url").get<std::string>();
+  nlohmann::json facts;
+  const bool exchanged = exchange(
+      options, what, url, std::string(), &trustedHosts,
+      [&](const char* data, unsigned long length) { verify(data, length); },
+      [&](std::uint64_t bytes) { progress(bytes); }, entry, facts);
+  entry.facts[what] = facts;
+  if (!exchanged) return;
+  try {
+    verify.finish();
+  } catch (const cv::Error& failure) {
+    std::string found = std::to_string(verify.bytesSeen()) + " bytes";
+    if (verify.bytesSeen() == verify.expectedSize()) found += " with sha256 " + verify.actualSha256();
+    entry.problems.push_back({what + " " + url,
+                              descriptor.at("sizeBytes").get<std::string>() + " bytes with sha256 " +
+                                  descriptor.at("sha256").get<std::string>(),
+                              found, failure.what()});
+    return;
+  }
+  facts["sha256"] = verify.actualSha256();
+  entry.facts[what] = facts;
+  summary += ", " + what + " 200 " + std::to_string(verify.bytesSeen()) + " bytes sha256 " +
+             verify.actualSha256() + " in " + seconds(facts["seconds"].get<double>());
+}
+
+void probeManifest(const ProbeOptions& options, const std::string& hosts, Report& report) {
+  Entry& entry = report.add("manifest");
+  const std::string url = "https://" + options.fileHost + "/pc/shell/latest.json";
+  nlohmann::json manifest;
+  nlohmann::json facts;
+  const auto started = std::chrono::steady_clock::now();
+  if (!fetchDocument(options, "manifest", url, std::string(), entry, manifest, facts)) {
+    entry.facts["manifest"] = facts;
+    return;
+  }
+  entry.facts["manifest"] = facts;
+  const ManifestVerdict verdict = judgeShellManifest(manifest, options.shellVersion, hosts);
+  for (Problem problem : verdict.problems) {
+    problem.field = "manifest " + url + ": " + problem.field;
+    entry.problems.push_back(problem);
+  }
+  if (!entry.ok()) return;
+  std::string summary = "version " + std::to_string(*verdict.versionCode) +
+                        (verdict.updatesOwnVersion ? " (an update for shells of version "
+                                                   : " (no update for shells of version ") +
+                        std::to_string(options.shellVersion) + ")";
+  if (!verdict.shell.is_null() && !options.noDownload) {
+    downloadAndVerify(options, "shell", verdict.shell, hosts, "shell", entry, summary);
+  }
+  const double total =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+  entry.summary = summary + "; " + seconds(total);
+}
+
+void probePackage(const ProbeOptions& options, const std::string& hosts,
+                  const std::string& packageId, Report& report) {
+  Entry& entry = report.add("package " + packageId);
+  entry.facts["packageId"] = packageId;
+  const auto started = std::chrono::steady_clock::now();
+  if (auto problem = packageIdProblem(packageId, "package id")) {
+    entry.problems.push_back(*problem);
+    return;
+  }
+  const std::string configUrl =
+      "https://" + options.fileHost + "/pc/config/" + packageId + ".json";
+  nlohmann::json config;
+  nlohmann::json facts;
+  const bool fetched =
+      fetchDocument(options, "configuration", configUrl, std::string(), entry, config, facts);
+  entry.facts["configuration"] = facts;
+  if (!fetched) return;
+  for (Problem problem : judgeGameConfig(config, packageId, hosts)) {
+    problem.field = "configuration: " + problem.field;
+    entry.problems.push_back(problem);
+  }
+  if (!entry.ok()) return;  // the shell never posts the check for a broken configuration
+  std::string summary = "configuration 200 " + std::to_string(facts["bytes"].get<std::uint64_t>()) +
+                        " bytes";
+
+  const std::string checkUrl = "https://" + options.checkHost + kCheckTarget;
+  nlohmann::json answer;
+  const bool checked = fetchDocument(options, "check", checkUrl,
+                                     cv::buildCheckRequest(config, packageId), entry, answer, facts);
+  entry.facts["check"] = facts;
+  if (!checked) return;
+  try {
+    cv::evaluateCheckResponse(answer, packageId);
+  } catch (...) {
+    Problem problem = problemFromException(std::current_exception(), &answer, "check answer");
+    if (problem.field != "check answer") problem.field = "check answer: " + problem.field;
+    if (problem.found.empty()) problem.found = answer.dump();
+    if (problem.limit.empty()) problem.limit = "{\"code\":1,\"data\":{\"packageId\":\"" + packageId + "\"}}";
+    entry.problems.push_back(problem);
+    return;
+  }
+  summary += ", check authorized";
+  if (!options.noDownload) {
+    downloadAndVerify(options, "installer", config.at("installer"), hosts, packageId + " installer",
+                      entry, summary);
+  }
+  const double total =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+  entry.summary = summary + "; " + seconds(total);
+}
+
+}  // namespace
+
+void runProbe(const ProbeOptions& options, Report& report) {
+  const std::string hosts = trustedHostsFor(options.fileHost);
+  report.extra = {{"fileHost", options.fileHost}, {"checkHost", options.checkHost}};
+  probeManifest(options, hosts, report);
+  for (const std::string& id : options.packageIds) probePackage(options, hosts, id, report);
+}
+
+}  // namespace zrq::channel
