@@ -12,7 +12,18 @@ void appendJsonChunk(std::string& buffer, const char* data, unsigned long length
 }
 
 nlohmann::json parseJsonBody(const std::string& body) {
-  return nlohmann::json::parse(body, nullptr, true, false);
+  // The parser itself keeps no recursion; what is done with the value later does.
+  const nlohmann::json::parser_callback_t depthLimit =
+      [](int depth, nlohmann::json::parse_event_t event, nlohmann::json&) {
+        const bool opens = event == nlohmann::json::parse_event_t::object_start ||
+                           event == nlohmann::json::parse_event_t::array_start;
+        if (opens && depth >= kJsonDepthLimit) {
+          throw nlohmann::json::parse_error::create(
+              101, 0, "nesting deeper than " + std::to_string(kJsonDepthLimit), nullptr);
+        }
+        return true;
+      };
+  return nlohmann::json::parse(body, depthLimit, true, false);
 }
 
 }  // namespace cv

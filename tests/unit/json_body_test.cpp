@@ -46,5 +46,34 @@ TEST(JsonBody, ParsesStrictlyOneDocument) {
   }
 }
 
+std::string nested(int depth, const std::string& open, const std::string& close,
+                   const std::string& inner = "1") {
+  std::string text;
+  for (int i = 0; i < depth; ++i) text += open;
+  text += inner;
+  for (int i = 0; i < depth; ++i) text += close;
+  return text;
+}
+
+TEST(JsonBody, AcceptsNestingUpToTheLimit) {
+  EXPECT_EQ(parseJsonBody(nested(kJsonDepthLimit, "[", "]")).dump(),
+            nested(kJsonDepthLimit, "[", "]"));
+  EXPECT_NO_THROW(parseJsonBody(nested(kJsonDepthLimit, "{\"a\":", "}")));
+  EXPECT_NO_THROW(parseJsonBody(nested(kJsonDepthLimit / 2, "[{\"k\":", "}]")));
+  // Brackets inside strings are text, not nesting.
+  EXPECT_NO_THROW(parseJsonBody("[\"" + std::string(10000, '[') + "\"]"));
+}
+
+TEST(JsonBody, RefusesDeeperNestingAsInvalidJson) {
+  for (const std::string& deep :
+       {nested(kJsonDepthLimit + 1, "[", "]"), nested(kJsonDepthLimit + 1, "{\"a\":", "}"),
+        nested(20000, "[", "]"),
+        // Deep inside an otherwise ordinary document, and unterminated.
+        "{\"installer\":{\"packageId\":" + nested(20000, "[", "]") + "}}",
+        std::string(100000, '[')}) {
+    EXPECT_THROW(parseJsonBody(deep), nlohmann::json::parse_error);
+  }
+}
+
 }  // namespace
 }  // namespace cv
