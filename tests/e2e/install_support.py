@@ -3,7 +3,11 @@ channel records, exact attempt logs, failures shown in the window."""
 
 import json
 import re
+import subprocess
+import time
+from pathlib import Path
 
+SOURCES = Path(__file__).resolve().parents[2] / "src"
 APP_ID = "game_1"
 ATTEMPT_ID = re.compile(r"[0-9A-F-]{36}")
 INSTALLER_START_FAILED = "安装程序未启动或已取消授权"
@@ -74,3 +78,40 @@ def expect_failure(proc, prefix, message, sdk_code, timeout=30):
     logs = [log["data"] for log in prefix.attempt_logs()]
     assert [(log["status"], log["sdkCode"]) for log in logs] == [("failed", sdk_code)]
     return st
+
+
+def run_to_end(proc, timeout=60.0):
+    """Lets a shell run to its end, closing a failure window when one shows:
+    (exit code, the failure message shown or None)."""
+    deadline = time.monotonic() + timeout
+    message = None
+    while time.monotonic() < deadline:
+        if proc.poll() is not None:
+            return proc.poll(), message
+        st = proc.state()
+        if st.get("found") and st.get("button") == "关闭" and st.get("buttonEnabled"):
+            message = st.get("status")
+            proc.click()
+            try:
+                return proc.wait(30), message
+            except subprocess.TimeoutExpired:
+                break
+        time.sleep(0.1)
+    proc.kill()
+    raise AssertionError("the shell did not end by itself within %ss (last message %r)" % (
+        timeout, message))
+
+
+def own_messages():
+    """Every text literal of the shell's sources: what it can ever show."""
+    texts = set()
+    for path in SOURCES.rglob("*.[ch]pp"):
+        for literal in re.findall(r'L?"((?:[^"\\\n]|\\.)*)"', path.read_text(encoding="utf-8")):
+            texts.add(literal)
+    return texts
+
+
+def crash_reported(proc):
+    """Whether Wine reported an unhandled exception in the shell."""
+    err = proc.stderr_path.read_bytes().decode("utf-8", "replace")
+    return any(sign in err for sign in ("Unhandled exception", "starting debugger", "unimplemented function"))

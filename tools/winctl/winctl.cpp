@@ -110,7 +110,36 @@ Children findChildren(HWND main) {
     return children;
 }
 
-HWND findMain() { return FindWindowW(kMainClass, nullptr); }
+// With "--pid N" before the command, only the setup window of that process.
+DWORD g_pid = 0;
+
+struct WindowSearch {
+    DWORD pid;
+    std::vector<HWND> found;
+};
+
+BOOL CALLBACK collectMain(HWND window, LPARAM param) {
+    auto* search = reinterpret_cast<WindowSearch*>(param);
+    wchar_t cls[64] = {};
+    GetClassNameW(window, cls, 64);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+    if (wcscmp(cls, kMainClass) == 0 && (search->pid == 0 || pid == search->pid))
+        search->found.push_back(window);
+    return TRUE;
+}
+
+std::vector<HWND> allMain(DWORD pid) {
+    WindowSearch search{pid, {}};
+    EnumWindows(collectMain, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+HWND findMain() {
+    if (g_pid == 0) return FindWindowW(kMainClass, nullptr);
+    std::vector<HWND> found = allMain(g_pid);
+    return found.empty() ? nullptr : found.front();
+}
 
 // Text of a window in another process; false when it does not answer in time.
 bool windowText(HWND hwnd, std::wstring& text) {
@@ -278,6 +307,14 @@ int cmdWaitWindow(DWORD timeoutMs) {
     }
     emit(describe(nullptr));
     return 1;
+}
+
+// Every setup window of every process, one state per line, then {"count":N}.
+int cmdList() {
+    std::vector<HWND> windows = allMain(0);
+    for (HWND window : windows) emit(describe(window));
+    emit(JsonLine().number("count", static_cast<long long>(windows.size())).text());
+    return 0;
 }
 
 int cmdState() {
@@ -600,9 +637,9 @@ int cmdFetch(const wchar_t* url, const wchar_t* body) {
 }
 
 int usage() {
-    emitError(L"usage: winctl wait-window MS | state | watch MS INTERVAL | click | close | "
+    emitError(L"usage: winctl [--pid N] wait-window MS | state | watch MS INTERVAL | click | close | "
               L"key enter|esc | wait-gone MS | hold-mutex NAME MS | wait-event NAME MS | "
-              L"screenshot FILE.bmp | fetch URL [BODY] | modules | hold-file PATH MS TIMEOUT");
+              L"screenshot FILE.bmp | fetch URL [BODY] | modules | hold-file PATH MS TIMEOUT | list");
     return 2;
 }
 
@@ -611,6 +648,13 @@ int usage() {
 int wmain(int argc, wchar_t** argv) {
     // Real pixels, whatever the system DPI: geometry is compared against scaled values.
     SetProcessDPIAware();
+    if (argc >= 3 && std::wstring(argv[1]) == L"--pid") {
+        bool ok = true;
+        g_pid = argNumber(argv[2], ok);
+        if (!ok || g_pid == 0) return usage();
+        argc -= 2;
+        argv += 2;
+    }
     if (argc < 2) return usage();
     std::wstring cmd = argv[1];
     bool ok1 = true, ok2 = true;
@@ -621,6 +665,7 @@ int wmain(int argc, wchar_t** argv) {
     if (cmd == L"screenshot" && argc == 3) return cmdScreenshot(argv[2]);
     if (cmd == L"fetch" && (argc == 3 || argc == 4)) return cmdFetch(argv[2], argc == 4 ? argv[3] : nullptr);
     if (cmd == L"modules" && argc == 2) return cmdModules();
+    if (cmd == L"list" && argc == 2) return cmdList();
     if (cmd == L"hold-file" && argc == 5) {
         DWORD ms = argNumber(argv[3], ok1), timeout = argNumber(argv[4], ok2);
         return ok1 && ok2 ? cmdHoldFile(argv[2], ms, timeout) : usage();

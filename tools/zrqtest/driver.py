@@ -12,13 +12,23 @@ class WinctlError(RuntimeError):
 
 
 class Driver:
-    def __init__(self, prefix, winctl):
+    def __init__(self, prefix, winctl, pid=None):
         self.prefix = prefix
         self.winctl = str(winctl)
+        self.pid = pid
+
+    def for_pid(self, pid):
+        """A driver of the setup window of one process (Windows process id), when
+        several shells run at once."""
+        return Driver(self.prefix, self.winctl, pid)
+
+    def _args(self, args):
+        chosen = ["--pid", str(self.pid)] if self.pid else []
+        return [self.winctl, *chosen, *[str(a) for a in args]]
 
     def _run(self, *args, timeout=30.0):
         """Runs one winctl command; returns (exit code, list of parsed JSON lines)."""
-        proc, out, err = self.prefix.popen([self.winctl, *[str(a) for a in args]], stem="winctl")
+        proc, out, err = self.prefix.popen(self._args(args), stem="winctl")
         try:
             code = proc.wait(timeout)
         except subprocess.TimeoutExpired:
@@ -118,6 +128,11 @@ class Driver:
         killed on leaving."""
         return _Holder(self, ["hold-mutex", name, int(ms)], "held")
 
+    def windows(self):
+        """The states of every setup window (each with its "pid")."""
+        _, lines = self._run("list")
+        return [line for line in lines if "count" not in line]
+
     def modules(self):
         """[{"name", "path"}] of the DLLs loaded in the process that owns the window."""
         return self._one("modules").get("modules", [])
@@ -148,8 +163,7 @@ def _parse_lines(data, args):
 class _Background:
     def __init__(self, driver, args):
         self.args = args
-        self.proc, self.out, self.err = driver.prefix.popen([driver.winctl, *[str(a) for a in args]],
-                                                            stem="winctl")
+        self.proc, self.out, self.err = driver.prefix.popen(driver._args(args), stem="winctl")
 
     def lines(self):
         return _parse_lines(self.out.read_bytes(), self.args)

@@ -76,6 +76,8 @@ class Response:
     - chunk_size + chunk_delay: trickle the body
     - content_length: declared length; None = len(body), False = no header
     - times: serve this response only so many times, then fall back to the next match
+    - raw: the whole answer as bytes, sent as is; cut_at, reset_at, stall_at and
+      the chunking then count from its first byte
     """
     status: int = 200
     body: bytes = b""
@@ -92,6 +94,7 @@ class Response:
     chunk_delay: float = 0.0
     location: Optional[str] = None
     times: Optional[int] = None
+    raw: Optional[bytes] = None  # sent verbatim instead: status line, headers and body
 
     @classmethod
     def json(cls, doc, **kw):
@@ -239,6 +242,9 @@ class _Handler(http.server.BaseHTTPRequestHandler):
 
     def _send(self, resp, req, abort):
         self._wait(resp.stall_headers, abort)
+        if resp.raw is not None:
+            self._stream(resp, req, abort, resp.raw)
+            return
         body = resp.body if self.command != "HEAD" else b""
         out = ["HTTP/1.1 %d %s" % (resp.status, self.responses.get(resp.status, ("Status",))[0])]
         out.append("Date: " + self.date_time_string())
@@ -257,7 +263,9 @@ class _Handler(http.server.BaseHTTPRequestHandler):
             out.append("%s: %s" % (k, v))
         out.append("Connection: close")
         self.wfile.write(("\r\n".join(out) + "\r\n\r\n").encode("latin-1"))
+        self._stream(resp, req, abort, body)
 
+    def _stream(self, resp, req, abort, body):
         end = len(body)
         if resp.cut_at is not None:
             end = min(end, resp.cut_at)
