@@ -9,6 +9,8 @@ The fixtures (prefix, host, shell, driver, ...) live in tools/zrqtest/fixtures.p
 import sys
 from pathlib import Path
 
+import pytest
+
 sys.path.insert(0, str(Path(__file__).resolve().parents[2] / "tools"))
 
 from zrqtest.fixtures import *  # noqa: E402,F401,F403
@@ -17,3 +19,18 @@ from zrqtest.loader_fault import pytest_runtest_makereport, pytest_runtest_proto
 
 def pytest_configure(config):
     config.addinivalue_line("markers", "dpi(value): run the shell at this system DPI")
+
+
+@pytest.fixture(scope="session")
+def v3_shell_bytes(build_paths):
+    path = build_paths.shell_v3_exe
+    if path is None or not Path(path).is_file():
+        pytest.fail("the version-3 shell is missing: build it with -DZRQ_SHELL_VERSION_CODE=3 "
+                    "(scripts/test.sh uses build/x64-v3) and name it in ZRQ_SHELL_V3_EXE "
+                    "(now %r)" % (str(path) if path else None), pytrace=False)
+    return Path(path).read_bytes()
+
+
+@pytest.fixture(scope="session")
+def v2_shell_bytes(build_paths):
+    return build_paths.shell_exe.read_bytes()

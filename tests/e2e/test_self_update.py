@@ -10,9 +10,9 @@ from pathlib import Path
 import pytest
 
 from zrqtest import Response
+from self_update_support import SHELL_PATH, announce, logs_by_status, wait_logs
 from zrqtest.testhost import CHECK_TARGET, MANIFEST_PATH
 
-SHELL_PATH = "/pc/shell/3/Game_Setup_pc1.exe"  # where publish_manifest("3", ...) serves it
 EVENT_PREFIX = "Local\\ZRQUpdate-"
 EVENT_NAME = re.compile(r"Local\\ZRQUpdate-[0-9A-F-]{36}\Z")
 UPDATE_LOCK = "Local\\ZRQUpdatePackage-1234"
@@ -21,54 +21,7 @@ UPDATED_MEMBERS = {"attemptId", "fromVersion", "packageId", "sdkCode", "status",
 NOT_HANDED_OVER = "新安装助手未完成交接，请重试"
 
 
-@pytest.fixture(scope="session")
-def v3_shell_bytes(build_paths):
-    path = build_paths.shell_v3_exe
-    if path is None or not Path(path).is_file():
-        pytest.fail("the version-3 shell is missing: build it with -DZRQ_SHELL_VERSION_CODE=3 "
-                    "(scripts/test.sh uses build/x64-v3) and name it in ZRQ_SHELL_V3_EXE "
-                    "(now %r)" % (str(path) if path else None), pytrace=False)
-    return Path(path).read_bytes()
-
-
-@pytest.fixture(scope="session")
-def v2_shell_bytes(build_paths):
-    return build_paths.shell_exe.read_bytes()
-
-
 # -- helpers -------------------------------------------------------------------------
-
-def announce(host, shell_bytes, **behaviour):
-    """Announces version 3 with these bytes as the new shell. The same manifest tells a
-    version-3 shell that nothing newer exists."""
-    doc = host.publish_manifest("3", shell_bytes=shell_bytes)
-    if behaviour:
-        host.set(SHELL_PATH, Response(body=shell_bytes, content_type="application/octet-stream",
-                                      **behaviour))
-    return doc
-
-
-def logs_by_status(prefix):
-    out = {}
-    for log in prefix.attempt_logs():
-        out.setdefault(log["data"]["status"], []).append(log["data"])
-    return out
-
-
-def wait_logs(prefix, predicate, timeout=30.0):
-    """Polls the attempt logs until predicate(logs by status) holds; returns them."""
-    deadline = time.monotonic() + timeout
-    while True:
-        try:
-            logs = logs_by_status(prefix)
-        except ValueError:  # a log being replaced right now
-            logs = None
-        if logs is not None and predicate(logs):
-            return logs
-        if time.monotonic() >= deadline:
-            raise AssertionError("attempt logs not as expected within %ss: %s" % (timeout, logs))
-        time.sleep(0.05)
-
 
 def staging_windows_path(prefix, attempt_id):
     return "C:\\users\\%s\\AppData\\Local\\CorvaneSDK\\temp\\%s" % (prefix.user_name, attempt_id)
