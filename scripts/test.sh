@@ -29,6 +29,8 @@ tools/netns-run /usr/bin/python3 -m pytest tests/e2e tests/release -p no:cachepr
 # Apart, in a namespace of its own: there nginx is the file host, whose address
 # the Python host of tests/e2e holds for its whole run.
 tools/netns-run /usr/bin/python3 -m pytest tests/channel -p no:cacheprovider || failed=1
+# 100 installs in a row in one prefix; prints time per run and peak memory.
+tools/netns-run /usr/bin/python3 tools/soak/soak.py --runs 100 || failed=1
 
 echo "== tests took $(( $(date +%s) - started )) s in all"
 exit $failed
