@@ -19,14 +19,9 @@ namespace {
 
 using testing::ScratchDirectory;
 using testing::errorFrom;
+using testing::temporaryFilesIn;
 using testing::readBytes;
 using testing::writeBytes;
-
-class WindowsSharing {
- public:
-  WindowsSharing() { ::SetEnvironmentVariableW(L"ZRQ_TEST_WINDOWS_SHARING", L"1"); }
-  ~WindowsSharing() { ::SetEnvironmentVariableW(L"ZRQ_TEST_WINDOWS_SHARING", nullptr); }
-};
 
 // Opened for reading as a game or a virus scanner would, not sharing deletion.
 HANDLE holdForReading(const std::wstring& path) {
@@ -34,21 +29,24 @@ HANDLE holdForReading(const std::wstring& path) {
                        FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
-int temporaryFilesIn(const std::filesystem::path& directory) {
-  int count = 0;
-  for (const auto& entry : std::filesystem::directory_iterator(directory))
-    if (entry.path().extension() == L".tmp") ++count;
-  return count;
-}
+// A record "old" that a reader holds open, and Windows' sharing rule in force.
+class HeldRecord : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ::SetEnvironmentVariableW(L"ZRQ_TEST_WINDOWS_SHARING", L"1");
+    writeBytes(target, "old");
+    held = holdForReading(target);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  }
+  void TearDown() override { ::SetEnvironmentVariableW(L"ZRQ_TEST_WINDOWS_SHARING", nullptr); }
 
-TEST(AtomicReplace, WaitsOutAReaderThatLetsGoWithinHalfASecond) {
   ScratchDirectory scratch;
   const std::wstring target = scratch.file(L"channel.json");
-  writeBytes(target, "old");
-  const WindowsSharing sharing;
-  const HANDLE held = holdForReading(target);
-  ASSERT_NE(held, INVALID_HANDLE_VALUE);
-  std::thread reader([held] {
+  HANDLE held = INVALID_HANDLE_VALUE;
+};
+
+TEST_F(HeldRecord, AReaderThatLetsGoWithinHalfASecondIsWaitedOut) {
+  std::thread reader([this] {
     ::Sleep(200);
     ::CloseHandle(held);
   });
@@ -58,15 +56,9 @@ TEST(AtomicReplace, WaitsOutAReaderThatLetsGoWithinHalfASecond) {
   EXPECT_EQ(temporaryFilesIn(scratch.path()), 0);
 }
 
-TEST(AtomicReplace, GivesUpWhileTheReaderStillHoldsItAndLeavesTheOldContent) {
-  ScratchDirectory scratch;
-  const std::wstring target = scratch.file(L"channel.json");
-  writeBytes(target, "old");
-  const WindowsSharing sharing;
-  const HANDLE held = holdForReading(target);
-  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+TEST_F(HeldRecord, TheWriterGivesUpWhileTheReaderStillHoldsItAndLeavesTheOldContent) {
   std::atomic<bool> released{false};
-  std::thread reader([held, &released] {
+  std::thread reader([this, &released] {
     ::Sleep(3000);
     released = true;
     ::CloseHandle(held);

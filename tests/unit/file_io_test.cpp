@@ -14,15 +14,9 @@ namespace {
 
 using testing::ScratchDirectory;
 using testing::errorFrom;
+using testing::temporaryFilesIn;
 using testing::readBytes;
 using testing::writeBytes;
-
-int temporaryFilesIn(const std::filesystem::path& directory) {
-  int count = 0;
-  for (const auto& entry : std::filesystem::directory_iterator(directory))
-    if (entry.path().extension() == L".tmp") ++count;
-  return count;
-}
 
 TEST(AtomicWrite, WritesNewFilesIncludingEmptyOnesAndMissingParents) {
   ScratchDirectory scratch;

@@ -49,4 +49,12 @@ inline std::string readBytes(const std::wstring& path) {
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
+// How many files ending in ".tmp" a directory holds.
+inline int temporaryFilesIn(const std::filesystem::path& directory) {
+  int count = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(directory))
+    if (entry.path().extension() == L".tmp") ++count;
+  return count;
+}
+
 }  // namespace cv::testing

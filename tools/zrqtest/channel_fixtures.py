@@ -16,6 +16,7 @@ from pathlib import Path
 import pytest
 
 from .nginx import NGINX, FileHostSite, NginxFileHost  # noqa: F401  (re-exported for tests)
+from .fixtures import serving
 from .paths import REPO_ROOT
 from .shell import ShellLauncher
 from .testhost import HOSTS, TestHost
@@ -70,12 +71,8 @@ def release_exe():
 
 @pytest.fixture(scope="session")
 def check_host(namespace, tls):
-    host = TestHost(tls.server_cert, tls.server_key, listeners={"check": HOSTS["check"]})
-    try:
-        host.start()
-    except OSError as e:
-        pytest.fail("cannot listen on the check address (%s): run inside tools/netns-run" % e,
-                    pytrace=False)
+    host = serving(TestHost(tls.server_cert, tls.server_key, listeners={"check": HOSTS["check"]}),
+                   "the check address")
     yield host
     host.stop()
 

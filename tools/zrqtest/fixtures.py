@@ -80,26 +80,27 @@ def wine_template(build_paths, namespace, tls, xvfb, work_dir):
     return build_template(work_dir / "template", xvfb.display, build_paths.ca_install, tls.ca_cert)
 
 
+def serving(server, what):
+    """Starts a server of the harness; a test failure when its address is taken or
+    missing, as it is outside tools/netns-run."""
+    try:
+        server.start()
+    except OSError as e:
+        pytest.fail("cannot listen on %s (%s): run inside tools/netns-run" % (what, e),
+                    pytrace=False)
+    return server
+
+
 @pytest.fixture(scope="session")
 def test_host(namespace, tls):
-    host = TestHost(tls.server_cert, tls.server_key)
-    try:
-        host.start()
-    except OSError as e:
-        pytest.fail("cannot listen on the test addresses (%s): run inside tools/netns-run" % e,
-                    pytrace=False)
+    host = serving(TestHost(tls.server_cert, tls.server_key), "the test addresses")
     yield host
     host.stop()
 
 
 @pytest.fixture(scope="session")
 def connect_proxy(namespace):
-    proxy = ConnectProxy()
-    try:
-        proxy.start()
-    except OSError as e:
-        pytest.fail("cannot listen on %s:%d (%s): run inside tools/netns-run" % (
-            proxy.address + (e,)), pytrace=False)
+    proxy = serving(ConnectProxy(), "the proxy address")
     yield proxy
     proxy.stop()
 
