@@ -1,7 +1,8 @@
 // A package configuration (first line: the package id, then the JSON body as
 // the shell reads it) and the check body built from it. Beside not crashing:
-// a rule failure is Error(-5) with one of the configuration's or the
-// descriptor's messages; an accepted configuration has every member in its
+// the outcome is the one the rules give when checked in order as written
+// (appId with the regular expression "[a-zA-Z0-9_-]{1,128}", the installer
+// with the descriptor rules); an accepted configuration has every member in its
 // bounds, its appId is one plain path component, and its check body is
 // compact, parses back with the shell's own reader and carries exactly the
 // seven members with the same values (the package id as text, the motherId
@@ -11,8 +12,8 @@
 #include <string>
 
 #include "fuzz_support.hpp"
+#include "json_rules.hpp"
 #include "net/game_config.hpp"
-#include "net/installer_descriptor.hpp"
 #include "net/json_body.hpp"
 #include "net/rule_error.hpp"
 #include "platform/path.hpp"
@@ -28,27 +29,36 @@ bool isShortText(const json& value, std::size_t limit) {
          value.get_ref<const std::string&>().size() <= limit;
 }
 
+Outcome expectedOutcome(const json& config, const std::string& packageId) {
+  static const std::regex appIdRule("[a-zA-Z0-9_-]{1,128}");
+  if (!config.is_object() || !config.contains("schemaVersion")) return libraryError();
+  if (config["schemaVersion"] != 1) return refused(-5, "安装标识不匹配");
+  if (!config.contains("packageId")) return libraryError();
+  if (config["packageId"] != json(packageId)) return refused(-5, "安装标识不匹配");
+  if (!config.contains("appId") || !config["appId"].is_string()) return libraryError();
+  if (!std::regex_match(config["appId"].get<std::string>(), appIdRule)) return refused(-5, "游戏标识无效");
+  for (const char* key : {"gameId", "channelCode", "displayName"}) {
+    if (!config.contains(key)) return libraryError();
+    if (!isShortText(config[key], 256)) return refused(-5, "游戏信息无效");
+  }
+  if (!isShortText(config["channelCode"], 128)) return refused(-5, "渠道信息无效");
+  if (!config.contains("installer")) return libraryError();
+  return expectedDescriptorOutcome(config["installer"]);
+}
+
 void requireRoundTrip(const json& value) {
   FUZZ_REQUIRE(cv::parseJsonBody(value.dump()) == value);
   FUZZ_REQUIRE(cv::parseJsonBody(value.dump(2)) == value);
 }
 
 void checkAccepted(const json& config, const std::string& packageId) {
-  static const std::regex appIdRule("[a-zA-Z0-9_-]{1,128}");
-  FUZZ_REQUIRE(config.at("schemaVersion") == 1);
-  FUZZ_REQUIRE(config.at("packageId") == packageId);
   const std::string appId = config.at("appId").get<std::string>();
-  FUZZ_REQUIRE(std::regex_match(appId, appIdRule));
   const std::wstring wideAppId = cv::toWide(appId);
   FUZZ_REQUIRE(cv::parentPath(cv::joinPath(L"C:\\SDK\\apps", wideAppId)) == L"C:\\SDK\\apps");
   FUZZ_REQUIRE(cv::fileName(cv::joinPath(L"C:\\SDK\\apps", wideAppId)) == wideAppId);
-  FUZZ_REQUIRE(isShortText(config.at("gameId"), 256));
-  FUZZ_REQUIRE(isShortText(config.at("displayName"), 256));
-  FUZZ_REQUIRE(isShortText(config.at("channelCode"), 128));
   // The caption shows the name; a text the parser accepted always converts.
   cv::toWide(config.at("displayName").get<std::string>());
   const json& installer = config.at("installer");
-  cv::validateInstallerDescriptor(installer);
 
   std::string body;
   try {
@@ -90,17 +100,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     return 0;
   }
 
-  try {
-    cv::validateGameConfig(config, packageId);
-  } catch (const cv::RuleError& error) {
-    FUZZ_REQUIRE(error.code == -5);
-    FUZZ_REQUIRE(isOneOf(error.what(), {"安装标识不匹配", "游戏标识无效", "游戏信息无效", "渠道信息无效",
-                                        "安装器类型无效", "安装器校验信息无效", "安装器大小无效",
-                                        "下载地址无效"}));
-    return 0;
-  } catch (const json::exception&) {
-    return 0;
-  }
+  const Outcome outcome = outcomeOf([&] { cv::validateGameConfig(config, packageId); });
+  FUZZ_REQUIRE(outcome == expectedOutcome(config, packageId));
+  if (outcome.kind != Outcome::Accepted) return 0;
   checkAccepted(config, packageId);
   return 0;
 }
