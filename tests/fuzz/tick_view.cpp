@@ -101,7 +101,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   TickInput tick;
   const std::uint8_t stage = input.byte();
   // Mostly the six stages, sometimes a value the run state never holds.
-  tick.stage = static_cast<Stage>(stage < 250 ? stage % 6 : static_cast<std::int32_t>(stage) - 256);
+  tick.stage = static_cast<Stage>(stage < 240 ? stage % 6 : stage % 2 ? stage : -static_cast<int>(stage));
   const std::uint8_t flags = input.byte();
   tick.cancelRequested = flags & 1;
   tick.updating = flags & 2;
