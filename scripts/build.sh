@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the native toolkit (zrq-channel, the shell's decision code and their
-# unit tests), the 64-bit test shell (with its unit tests and tools), the second
-# test shell that announces itself as version 3, and the 32-bit release shell.
+# unit tests), the decision code's fuzz targets (clang, sanitizers), the 64-bit
+# test shell (with its unit tests and tools), the second test shell that
+# announces itself as version 3, and the 32-bit release shell.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 jobs=${ZRQ_JOBS:-2}
@@ -10,6 +11,9 @@ export WINEPREFIX="${ZRQ_UNIT_PREFIX:-$PWD/build/wine-unit}"
 
 cmake --preset native >/dev/null
 cmake --build --preset native -j"$jobs"
+
+cmake --preset fuzz >/dev/null
+cmake --build --preset fuzz -j"$jobs"
 
 cmake --preset x64 >/dev/null
 cmake --build --preset x64 -j"$jobs"

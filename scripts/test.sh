@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Runs every test: installs what is missing, builds the native toolkit and both
-# Windows architectures, runs the native unit tests, the unit tests under Wine,
+# Runs every test: installs what is missing, builds the native toolkit, the fuzz
+# targets and both Windows architectures, runs the native unit tests, a short
+# fuzzing of every decision rule (seeds replayed first), the unit tests under Wine,
 # the end-to-end tests (real shell, Wine, Xvfb, local HTTPS servers) and the
 # channel toolkit's end-to-end tests (nginx) inside private network namespaces.
 set -uo pipefail
@@ -14,6 +15,10 @@ echo "== build took $(( $(date +%s) - started )) s"
 
 failed=0
 ctest --preset native -j2 || failed=1
+# Every seed replayed, then 15 s of fuzzing per target, two at a time (about 2 min).
+fuzz_started=$(date +%s)
+scripts/fuzz.sh --no-build --seconds 15 --jobs 2 || failed=1
+echo "== fuzzing took $(( $(date +%s) - fuzz_started )) s"
 
 export WINEPREFIX="${ZRQ_UNIT_PREFIX:-$root/build/wine-unit}"
 ctest --preset x64 -j2 || failed=1

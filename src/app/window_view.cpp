@@ -15,6 +15,9 @@ Box scaleForDpi(const Box& box, int dpi) {
 
 int downloadPercent(std::uint64_t downloadedBytes, std::uint64_t totalBytes) {
   if (totalBytes == 0) return 0;
+  // Above 2^53 / 100 bytes the product loses bits, and a complete download
+  // could come out as 99.99...: complete is always 100.
+  if (downloadedBytes >= totalBytes) return 100;
   return static_cast<int>(static_cast<double>(downloadedBytes) * 100.0 /
                           static_cast<double>(totalBytes));
 }

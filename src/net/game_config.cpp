@@ -15,6 +15,18 @@ constexpr std::size_t kTextLimit = 256;
 constexpr std::size_t kChannelCodeLimit = 128;
 constexpr std::size_t kAppIdLimit = 128;
 
+// The answer's code read as an integer, 0 when absent. A number beyond the
+// 64-bit range (1e19, 1e300) has no integer reading; converting it anyway is
+// undefined, so it counts as a code other than 1, as a refusal.
+std::int64_t answerCode(const nlohmann::json& response) {
+  const auto code = response.find("code");
+  if (code != response.end() && code->is_number_float()) {
+    const double value = code->get<double>();
+    if (!(value >= -0x1p63 && value < 0x1p63)) return 0;
+  }
+  return response.value("code", std::int64_t{0});
+}
+
 bool isShortText(const nlohmann::json& value) {
   if (!value.is_string()) return false;
   const auto& text = value.get_ref<const std::string&>();
@@ -59,8 +71,7 @@ std::string buildCheckRequest(const nlohmann::json& config, const std::string& p
 
 void evaluateCheckResponse(const nlohmann::json& response, const std::string& packageId) {
   // 64 bits, so that no large code can wrap around to 1.
-  const auto code = response.value("code", std::int64_t{0});
-  if (code == 1) {
+  if (answerCode(response) == 1) {
     ensureRule(response.at("data").at("packageId") == packageId, BadData, "下载验证结果不匹配",
                "data.packageId", "a string equal to the package id");
     return;

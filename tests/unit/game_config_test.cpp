@@ -146,6 +146,16 @@ TEST(CheckResponse, AuthorizesOnlyCodeOneWithTheEchoedPackageId) {
                 "游戏暂不可用，请稍后重试");
 }
 
+TEST(CheckResponse, CodesBeyondTheIntegerRangeAreRefusals) {
+  expectRefused(R"({"code":1e300,"data":{"packageId":"1234"}})", -7, "游戏暂不可用，请稍后重试");
+  expectRefused(R"({"code":-1e19,"data":{"packageId":"1234"}})", -7, "游戏暂不可用，请稍后重试");
+  expectRefused(R"({"code":9.3e18,"errorType":"CHANNEL_DISABLED"})", -1, "当前渠道暂不允许下载");
+  // Within the range a number is read as an integer, toward zero.
+  EXPECT_NO_THROW(evaluateCheckResponse(json::parse(R"({"code":1.0,"data":{"packageId":"1234"}})"),
+                                        kPackage));
+  expectRefused(R"({"code":0.5})", -7, "游戏暂不可用，请稍后重试");
+}
+
 TEST(CheckResponse, MapsRefusalsByExactErrorType) {
   expectRefused(R"({"code":0})", -7, "游戏暂不可用，请稍后重试");
   expectRefused(R"({})", -7, "游戏暂不可用，请稍后重试");

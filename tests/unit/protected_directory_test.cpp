@@ -5,29 +5,11 @@
 #include <filesystem>
 #include <string>
 #include <system_error>
-#include <vector>
 
-#include "platform/path_ancestry.hpp"
 #include "platform_test_support.hpp"
 
 namespace cv {
 namespace {
-
-using Paths = std::vector<std::wstring>;
-
-TEST(ProtectedDirectory, WalkExaminesThePathEveryAncestorAndTheRoot) {
-  EXPECT_EQ(selfAndAncestors(L"C:\\a\\b"), (Paths{L"C:\\a\\b", L"C:\\a", L"C:\\"}));
-  EXPECT_EQ(selfAndAncestors(L"C:/a\\b\\"), (Paths{L"C:/a\\b\\", L"C:/a\\b", L"C:/a", L"C:/"}));
-  EXPECT_EQ(selfAndAncestors(L"C:\\a\\\\b"), (Paths{L"C:\\a\\\\b", L"C:\\a", L"C:\\"}));
-  EXPECT_EQ(selfAndAncestors(L"C:\\"), (Paths{L"C:\\"}));
-  EXPECT_EQ(selfAndAncestors(L"a\\b"), (Paths{L"a\\b", L"a"}));
-  EXPECT_EQ(selfAndAncestors(L""), Paths{});
-  // Roots without a drive or without a root directory end the walk too.
-  EXPECT_EQ(selfAndAncestors(L"C:"), (Paths{L"C:"}));
-  EXPECT_EQ(selfAndAncestors(L"C:a\\b"), (Paths{L"C:a\\b", L"C:a", L"C:"}));
-  EXPECT_EQ(selfAndAncestors(L"\\a\\b"), (Paths{L"\\a\\b", L"\\a", L"\\"}));
-  EXPECT_FALSE(selfAndAncestors(L"\\\\server\\share\\dir").empty());
-}
 
 TEST(ProtectedDirectory, CreatesMissingAncestorsAndAcceptsAnExistingDirectory) {
   testing::ScratchDirectory scratch;

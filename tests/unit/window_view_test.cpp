@@ -44,6 +44,14 @@ TEST(DownloadProgress, TruncatesThePercentAndHandlesHugeCounters) {
   EXPECT_EQ(downloadPercent((5ull << 30) + 7, sixGiB), 83);
 }
 
+TEST(DownloadProgress, ACompleteDownloadShowsOneHundredAtEverySize) {
+  // In double precision 828560950575634 * 100 / 828560950575634 is just below 100.
+  for (const std::uint64_t size : {828560950575634ull, 999999999999999ull, 1ull, 90071992547409ull}) {
+    EXPECT_EQ(downloadPercent(size, size), 100) << size;
+  }
+  EXPECT_EQ(downloadPercent(828560950575633ull, 828560950575634ull), 99);
+}
+
 TEST(TickView, DownloadShowsPrefixPercentAndDeterminateBar) {
   TickInput input = at(Stage::Downloading);
   input.downloadedBytes = (4ull << 30) + 1;  // above 32 bits
