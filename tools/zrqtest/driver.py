@@ -35,13 +35,18 @@ class Driver:
             proc.kill()
             proc.wait()
             raise WinctlError("winctl %s did not finish within %ss" % (args, timeout))
+        self.last_stderr = err.read_bytes()
         return code, _parse_lines(out.read_bytes(), args)
 
     def _one(self, *args, timeout=30.0):
-        code, lines = self._run(*args, timeout=timeout)
-        if not lines:
-            raise WinctlError("winctl %s printed nothing (exit %d)" % (args, code))
-        return lines[-1]
+        # Now and then, on a loaded machine, a winctl run ends with exit 1 before
+        # it prints anything; one more run of the same question answers it.
+        for attempt in range(2):
+            code, lines = self._run(*args, timeout=timeout)
+            if lines:
+                return lines[-1]
+        raise WinctlError("winctl %s printed nothing (exit %d): %r" % (
+            args, code, self.last_stderr[-1500:]))
 
     # -- observing -----------------------------------------------------------------
 
