@@ -93,12 +93,9 @@ void checkAccepted(const json& config, const std::string& packageId) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   Input input(data, size);
   const std::string packageId = packageIdOr1234(input.until('\n'));
-  json config;
-  try {
-    config = cv::parseJsonBody(std::string(input.rest()));
-  } catch (const json::exception&) {
-    return 0;
-  }
+  std::optional<json> parsed = documentFrom(input.rest());
+  if (!parsed) return 0;
+  json& config = *parsed;
 
   const Outcome outcome = outcomeOf([&] { cv::validateGameConfig(config, packageId); });
   FUZZ_REQUIRE(outcome == expectedOutcome(config, packageId));

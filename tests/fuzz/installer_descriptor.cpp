@@ -31,12 +31,10 @@ const char* keyOf(const std::string& message) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  json descriptor;
-  try {
-    descriptor = cv::parseJsonBody(std::string(reinterpret_cast<const char*>(data), size));
-  } catch (const json::exception&) {
-    return 0;
-  }
+  const std::optional<json> parsed =
+      documentFrom(std::string_view(reinterpret_cast<const char*>(data), size));
+  if (!parsed) return 0;
+  json descriptor = *parsed;
   const std::string member = size % 2 ? "shell" : "installer";
   const json before = descriptor;
 

@@ -4,12 +4,15 @@
 // descriptor rules written out a second time, independently of the shell's
 // code, with the regular expressions they are stated in.
 
+#include <optional>
 #include <regex>
 #include <string>
+#include <string_view>
 
 #include <nlohmann/json.hpp>
 
 #include "app/error.hpp"
+#include "net/json_body.hpp"
 
 namespace zrq::fuzz {
 
@@ -22,6 +25,15 @@ struct Outcome {
     return kind == other.kind && code == other.code && message == other.message;
   }
 };
+
+// The body as the shell parses a server's answer; nothing when it refuses it.
+inline std::optional<nlohmann::json> documentFrom(std::string_view body) {
+  try {
+    return cv::parseJsonBody(std::string(body));
+  } catch (const nlohmann::json::exception&) {
+    return std::nullopt;
+  }
+}
 
 inline Outcome refused(int code, const char* message) { return {Outcome::Refused, code, message}; }
 inline Outcome libraryError() { return {Outcome::LibraryError, 0, {}}; }

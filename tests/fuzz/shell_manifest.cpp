@@ -71,12 +71,9 @@ json withoutVersionCode(json descriptor) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   Input input(data, size);
   const std::uint32_t ownVersion = ownVersionFrom(input.until('\n'));
-  json manifest;
-  try {
-    manifest = cv::parseJsonBody(std::string(input.rest()));
-  } catch (const json::exception&) {
-    return 0;
-  }
+  std::optional<json> parsed = documentFrom(input.rest());
+  if (!parsed) return 0;
+  json& manifest = *parsed;
   if (manifest.is_object() && manifest.contains("versionCode")) checkVersionCode(manifest["versionCode"]);
 
   json update;
