@@ -68,10 +68,8 @@ def main(argv=None):
         holder, _, _ = prefix.popen([HOLDER_DIR + "\\holder.exe", "hold", "86400000"], stem="hold")
         launcher = ShellLauncher(prefix, paths.shell_exe, paths.winctl)
         launcher.install()
-        record = prefix.local_appdata / "ZRQSampleGame" / "installer-run.json"
         for number in range(1, args.runs + 1):
-            if record.exists():
-                record.unlink()
+            prefix.installer_run_path.unlink(missing_ok=True)
             started = time.time()
             proc, _, _ = prefix.popen(["C:\\dl\\Game_Setup_pc1234.exe"], stem="shell")
             code, ended, peak = waited(proc, timeout=120)

@@ -170,10 +170,15 @@ class WinePrefix:
         temp = self.sdk_root / "temp"
         return sorted(p for p in temp.iterdir()) if temp.is_dir() else []
 
+    @property
+    def installer_run_path(self):
+        """Where the stand-in installer (tools/test-installer) records its run."""
+        return self.local_appdata / "ZRQSampleGame" / "installer-run.json"
+
     def installer_run(self):
-        """What the stand-in installer (tools/test-installer) recorded when it ran:
-        commandLine, arguments, currentDirectory, modulePath; None when it did not run."""
-        path = self.local_appdata / "ZRQSampleGame" / "installer-run.json"
+        """What the stand-in installer recorded when it ran: commandLine, arguments,
+        currentDirectory, modulePath; None when it did not run."""
+        path = self.installer_run_path
         return json.loads(path.read_text(encoding="utf-8")) if path.is_file() else None
 
     def wait_installer_run(self, timeout=15.0):
