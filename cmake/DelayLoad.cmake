@@ -9,6 +9,21 @@
 # <target> that links delay-load stubs made by dlltool from cmake/delayload/*.def.
 
 find_program(ZRQ_DLLTOOL NAMES ${ZRQ_MINGW_TRIPLE}-dlltool REQUIRED)
+find_program(ZRQ_OBJCOPY NAMES ${ZRQ_MINGW_TRIPLE}-objcopy REQUIRED)
+
+# Why the stubs' code section is renamed. Each member dlltool writes for a
+# function holds, in its .text, the jump thunk `jmp *__imp_X` and the
+# lazy-binding code that the function's address-table slot points at until the
+# first call (`mov $slot, %eax; jmp __tailMerge_<dll>`). GNU ld's i386 PE
+# emulation drops, from every import-library member, a code section with
+# relocations whose symbols nothing references: it takes it for an unused jump
+# thunk. Code that calls through `__imp_X` (every function its header declares
+# dllimport) references only the slot, so the section went, the slot's
+# relocation resolved to 0 and the first call jumped to address 0. (The x86_64
+# emulation has no such pass.) A section not marked as code is never taken for
+# a thunk; its bytes still land in .text (ld places .text$* there), which is
+# executable as a whole. So the stubs a link pulls in keep their code, and the
+# ones it does not pull in stay out, on both architectures.
 
 function(zrq_delay_import target)
   set(outputs)
@@ -30,6 +45,9 @@ function(zrq_delay_import target)
     add_custom_command(OUTPUT "${lib}"
       COMMAND "${ZRQ_DLLTOOL}" --kill-at --input-def "${name}.def"
               --dllname "${name}.dll" --output-delaylib "lib${name}-delay.a"
+      COMMAND "${ZRQ_OBJCOPY}" --enable-deterministic-archives
+              "--rename-section" ".text=.text$zdelay,contents,alloc,load,readonly,data"
+              "lib${name}-delay.a"
       DEPENDS "${def}"
       WORKING_DIRECTORY "${out_dir}"
       COMMENT "Delay-load stubs for ${name}.dll"

@@ -26,6 +26,9 @@ DIR_DELAY_IMPORT = 13
 
 RT_VERSION = 16
 
+SCN_CNT_CODE = 0x00000020
+SCN_MEM_EXECUTE = 0x20000000
+
 
 class PEError(ValueError):
     pass
@@ -57,12 +60,14 @@ class PE:
         count = self._u32(dirs_at - 4)
         self.directories = [struct.unpack_from("<II", data, dirs_at + 8 * i) for i in range(count)]
         self.sections = []
+        self.section_characteristics = []
         table = opt + optional_size
         for i in range(sections):
             at = table + 40 * i
             name = data[at:at + 8].rstrip(b"\0").decode("ascii", "replace")
             vsize, va, raw_size, raw_ptr = struct.unpack_from("<IIII", data, at + 8)
             self.sections.append((name, va, max(vsize, raw_size), raw_ptr, raw_size))
+            self.section_characteristics.append(self._u32(at + 36))
 
     @classmethod
     def load(cls, path):
@@ -135,12 +140,19 @@ class PE:
         return result
 
     def delay_imports(self):
-        """Delay-load imports: {dll name: [function names]}.
+        """Delay-load imports: {dll name: [function names]}."""
+        return {dll: [name for name, _ in slots] for dll, slots in self.delay_slots().items()}
+
+    def delay_slots(self):
+        """Delay-load imports with their address-table slots as the file holds
+        them: {dll name: [(function name, slot value)]}. Before the first call a
+        slot holds the virtual address of the code that loads the DLL.
 
         GNU ld lays the descriptors out but leaves the data directory entry
-        empty, so when it is empty the image is searched for them: 32-byte
-        records with the RVA attribute set whose name, module handle, address
-        table and name table all point into the image."""
+        empty, so when it is empty the image is searched for them, as the
+        loader's helper is handed them: 32-byte records with the RVA attribute
+        set whose name, module handle, address table and name table all point
+        into the image."""
         rva, size = self.directory(DIR_DELAY_IMPORT)
         if rva:
             candidates = [self.offset(rva) + 32 * i for i in range(size // 32)]
@@ -159,10 +171,23 @@ class PE:
             if not name or not name.lower().endswith(b".dll"):
                 continue
             try:
-                result[name.decode("ascii")] = self._thunk_names(int_rva)
+                names = self._thunk_names(int_rva)
             except (PEError, UnicodeDecodeError, struct.error):
                 continue
+            width = 8 if self.is_64bit else 4
+            table = self.offset(iat)
+            slots = [int.from_bytes(self.data[table + width * i:table + width * (i + 1)], "little")
+                     for i in range(len(names))]
+            result[name.decode("ascii")] = list(zip(names, slots))
         return result
+
+    def is_code_address(self, va):
+        """Whether a virtual address lies in an executable code section of the image."""
+        rva = va - self.image_base
+        for (_, section_va, size, _, _), flags in zip(self.sections, self.section_characteristics):
+            if section_va <= rva < section_va + size:
+                return bool(flags & SCN_CNT_CODE and flags & SCN_MEM_EXECUTE)
+        return False
 
     def _resource_entries(self, base, at):
         named, ids = struct.unpack_from("<HH", self.data, at + 12)

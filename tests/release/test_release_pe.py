@@ -53,6 +53,19 @@ def test_other_dlls_are_delay_loaded(built):
     assert set(delayed) == set(DELAY_LOADED), sorted(set(delayed) ^ set(DELAY_LOADED))
 
 
+def test_every_delay_load_slot_points_at_code_of_the_image(built):
+    # The first call through a slot jumps to what the file holds there, the
+    # code that loads the DLL. A slot the linker left at 0 crashes that call,
+    # whatever the function's header declares.
+    _, _, image = built
+    slots = [(dll, name, value) for dll, entries in image.delay_slots().items()
+             for name, value in entries]
+    assert len(slots) > 40
+    wrong = ["%s!%s = %#x" % entry for entry in slots if not image.is_code_address(entry[2])]
+    assert not wrong, "%d of %d delay-load slots point outside the code: %s" % (
+        len(wrong), len(slots), ", ".join(wrong))
+
+
 def test_dll_loading_is_hardened_before_anything_else(built):
     # Functions only newer Windows have are looked up at run time, so the
     # narrowed search is the first thing wWinMain does, not a static import.
