@@ -12,6 +12,7 @@ packages=(
   msitools wixl osslsigncode
   g++ libssl-dev libcurl4-openssl-dev libcli11-dev nginx
   clang-16 libclang-rt-16-dev
+  debootstrap
 )
 
 missing=()
