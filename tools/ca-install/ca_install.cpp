@@ -1,5 +1,8 @@
-// ca-install <pem>: adds the certificate to the LocalMachine "Root" store, so
-// WinHTTP in this prefix trusts servers it signed. Exit code 0 on success.
+// ca-install <pem>: adds the certificate to the current user's "Root" store, so
+// WinHTTP in this prefix (64- and 32-bit programs alike) trusts servers it
+// signed, and reads it back from a fresh handle to the store. Exit code 0 only
+// when the store keeps it. (Under Wine 10 the LocalMachine store accepts the
+// certificate and then does not keep it.)
 #include <windows.h>
 #include <wincrypt.h>
 
@@ -44,7 +47,7 @@ int wmain(int argc, wchar_t** argv) {
         return fail("decoding the PEM text");
 
     HCERTSTORE store = CertOpenStore(CERT_STORE_PROV_SYSTEM_W, 0, 0,
-                                     CERT_SYSTEM_STORE_LOCAL_MACHINE, L"Root");
+                                     CERT_SYSTEM_STORE_CURRENT_USER, L"Root");
     if (!store) return fail("opening the Root store");
     BOOL added = CertAddEncodedCertificateToStore(store, X509_ASN_ENCODING, der.data(), derSize,
                                                   CERT_STORE_ADD_REPLACE_EXISTING, nullptr);
@@ -53,6 +56,21 @@ int wmain(int argc, wchar_t** argv) {
     if (!added) {
         SetLastError(error);
         return fail("adding the certificate");
+    }
+
+    PCCERT_CONTEXT wanted = CertCreateCertificateContext(X509_ASN_ENCODING, der.data(), derSize);
+    if (!wanted) return fail("reading the certificate");
+    store = CertOpenStore(CERT_STORE_PROV_SYSTEM_W, 0, 0,
+                          CERT_SYSTEM_STORE_CURRENT_USER | CERT_STORE_READONLY_FLAG, L"Root");
+    PCCERT_CONTEXT found = store ? CertFindCertificateInStore(store, X509_ASN_ENCODING, 0,
+                                                              CERT_FIND_EXISTING, wanted, nullptr)
+                                 : nullptr;
+    if (found) CertFreeCertificateContext(found);
+    if (store) CertCloseStore(store, 0);
+    CertFreeCertificateContext(wanted);
+    if (!found) {
+        std::fprintf(stderr, "ca-install: the Root store does not keep the certificate\n");
+        return 1;
     }
     return 0;
 }

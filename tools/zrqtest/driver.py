@@ -4,7 +4,7 @@ import json
 import subprocess
 import time
 
-from .paths import WINE
+from . import wine_process
 
 
 class WinctlError(RuntimeError):
@@ -32,8 +32,7 @@ class Driver:
         try:
             code = proc.wait(timeout)
         except subprocess.TimeoutExpired:
-            proc.kill()
-            proc.wait()
+            wine_process.kill(proc)
             raise WinctlError("winctl %s did not finish within %ss" % (args, timeout))
         self.last_stderr = err.read_bytes()
         return code, _parse_lines(out.read_bytes(), args)
@@ -189,9 +188,7 @@ class _Background:
         return self.lines()
 
     def kill(self):
-        if self.proc.poll() is None:
-            self.proc.kill()
-            self.proc.wait()
+        wine_process.kill(self.proc)
 
 
 class _Holder(_Background):

@@ -1,12 +1,43 @@
 """Where the programs under test and the helper tools are."""
 
+import functools
 import os
+import re
+import struct
+import subprocess
 from dataclasses import dataclass
 from pathlib import Path
 
 REPO_ROOT = Path(__file__).resolve().parents[2]
 WINE = "/usr/lib/wine/wine64"
 WINESERVER = "/usr/lib/wine/wineserver"
+
+MACHINE_BITS = {0x14C: 32, 0x8664: 64}
+
+
+@functools.lru_cache(maxsize=None)
+def wine_version():
+    """(major, minor) of the Wine that runs the tests: 10 in the WoW64 root
+    (tools/wow64), 8 on Debian 12 itself; (0, 0) when it cannot be run."""
+    try:
+        out = subprocess.run([WINE, "--version"], stdin=subprocess.DEVNULL,
+                             stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
+                             timeout=30).stdout.decode(errors="replace")
+    except (OSError, subprocess.TimeoutExpired):
+        return (0, 0)
+    found = re.search(r"wine-(\d+)\.(\d+)", out)
+    return (int(found.group(1)), int(found.group(2))) if found else (0, 0)
+
+
+def exe_bits(path):
+    """32 or 64: the architecture a Windows exe was built for (its PE machine)."""
+    with open(path, "rb") as f:
+        head = f.read(4096)
+    (pe_offset,) = struct.unpack_from("<I", head, 0x3C)
+    if head[:2] != b"MZ" or head[pe_offset:pe_offset + 4] != b"PE\0\0":
+        raise ValueError("%s is not a PE file" % path)
+    (machine,) = struct.unpack_from("<H", head, pe_offset + 4)
+    return MACHINE_BITS[machine]
 
 
 @dataclass
@@ -32,6 +63,11 @@ class BuildPaths:
                    Path(v3).resolve() if v3 else None)
 
     shell_v3_exe: Path = None
+
+    @property
+    def shell_bits(self):
+        """32 for the shell players get; 64 for the x64 test build under Wine 8."""
+        return exe_bits(self.shell_exe)
 
     def missing(self, names=("winctl", "ca_install")):
         """Human-readable list of the named files (and Wine) that do not exist."""

@@ -4,6 +4,8 @@ import os
 import threading
 import time
 
+from . import wine_process
+
 
 def peak_rss(pid):
     """The kernel's high-water mark of a process's resident set (VmHWM), in bytes."""
@@ -19,15 +21,19 @@ def peak_rss(pid):
 
 def waited(proc, timeout=600):
     """Waits for a child; returns (exit code, host time of the exit, peak RSS in
-    bytes). The exe runs in the very process wine64 was started as; its VmHWM is
-    sampled every 5 ms until it ends (rusage would report the forked Python's
-    resident set from before the exec)."""
+    bytes). The peak is the program's own process's VmHWM (for a 32-bit program
+    under WoW64 not the process wine64 was started as, see wine_process), sampled
+    every 5 ms until it ends (rusage would report the forked Python's resident set
+    from before the exec)."""
     peak = [0]
     done = threading.Event()
 
     def sample():
+        pid = None
         while not done.wait(0.005):
-            peak[0] = max(peak[0], peak_rss(proc.pid))
+            pid = pid or wine_process.program_pid(proc)
+            if pid:
+                peak[0] = max(peak[0], peak_rss(pid))
 
     sampler = threading.Thread(target=sample, daemon=True)
     sampler.start()

@@ -3,6 +3,7 @@
 import shutil
 import subprocess
 
+from . import wine_process
 from .driver import Driver
 
 DEFAULT_SETUP_NAME = "Game_Setup_pc1234.exe"
@@ -30,10 +31,14 @@ class ShellProcess:
     def running(self):
         return self.proc.poll() is None
 
+    @property
+    def linux_pid(self):
+        """The shell's own Linux process (see wine_process), None when not running."""
+        return wine_process.program_pid(self.proc)
+
     def kill(self):
-        if self.proc.poll() is None:
-            self.proc.kill()
-            self.proc.wait()
+        """Ends the shell at once, as Task Manager does; returns when it is gone."""
+        wine_process.kill(self.proc)
 
     def __getattr__(self, name):
         # state(), wait_window(), wait_gone(), click(), close(), key(), watch(), ...

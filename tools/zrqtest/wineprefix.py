@@ -10,6 +10,7 @@ import subprocess
 import time
 from pathlib import Path
 
+from . import wine_process
 from .loader_fault import is_loader_fault
 from .paths import WINE, WINESERVER
 
@@ -73,13 +74,19 @@ class WinePrefix:
                 pass
 
     def popen(self, args, stem="wine", extra_env=None):
-        """Starts wine64 with args; stdout and stderr go to files. Returns (proc, out, err)."""
+        """Starts wine64 with args; stdout and stderr go to files. Returns (proc, out, err).
+        The program's own Linux process is wine_process.program_pid(proc)."""
         out = self.log_file(stem + "-out")
         err = self.log_file(stem + "-err")
+        mark = wine_process.new_mark()
+        env = self.env(extra_env)
+        env[wine_process.MARK] = mark
         with open(out, "wb") as fo, open(err, "wb") as fe:
-            proc = subprocess.Popen([WINE, *[str(a) for a in args]], env=self.env(extra_env),
+            proc = subprocess.Popen([WINE, *[str(a) for a in args]], env=env,
                                     stdin=subprocess.DEVNULL, stdout=fo, stderr=fe,
                                     start_new_session=True)
+        proc.harness_mark = mark
+        proc.windows_program = str(args[0])
         return proc, out, err
 
     def run(self, args, timeout=60, stem="wine", check=True):
@@ -104,8 +111,33 @@ class WinePrefix:
         self.run(["reg", "add", key, "/v", name, "/t", kind, "/d", str(data), "/f"], stem="reg")
 
     def set_dpi(self, dpi):
-        """System DPI for programs started afterwards."""
+        """System DPI for programs started afterwards. As on Windows, where a new
+        DPI takes a new sign-in, Wine 10 reads it when its desktop starts: the
+        prefix's server (and with it the desktop) is started again."""
         self.reg_add(DESKTOP, "LogPixels", int(dpi), "REG_DWORD")
+        self.kill_server()
+        self.start_server()
+
+    @property
+    def has_wow64(self):
+        """Whether the prefix has a 32-bit system directory (every 64-bit prefix)."""
+        return (self.drive_c / "windows" / "syswow64").is_dir()
+
+    def replace_system_program(self, name, source):
+        """Puts source in place of a system program, in System32 and, for 32-bit
+        programs that start it by that path (file-system redirection sends them to
+        SysWOW64), in SysWOW64. Returns the paths written. The file is replaced, not
+        written through: a copied prefix shares the template's system files."""
+        written = []
+        for folder in ("system32", "syswow64"):
+            directory = self.drive_c / "windows" / folder
+            if not directory.is_dir():
+                continue
+            target = directory / name
+            target.unlink(missing_ok=True)
+            shutil.copyfile(str(source), str(target))
+            written.append(target)
+        return written
 
     # -- paths on the Linux side -----------------------------------------------------
 
@@ -196,19 +228,21 @@ class WinePrefix:
     # -- copies --------------------------------------------------------------------
 
     def clone(self, dest, display=None):
-        """Copy of this (stopped) prefix at dest. system32 (most of the prefix's size,
-        never written after boot) is hard-linked; everything else is copied."""
+        """Copy of this (stopped) prefix at dest. The system directories (most of the
+        prefix's size, never written after boot) are hard-linked; everything else is
+        copied. A test that changes a system file replaces it (replace_system_program)."""
         dest = Path(dest)
-        linked = Path("drive_c", "windows", "system32")
+        linked = [Path("drive_c", "windows", name) for name in ("system32", "syswow64")]
         dest.mkdir()
         shutil.copystat(str(self.path), str(dest))
 
         def copy_tree(src_dir, dst_dir, rel):
             for entry in src_dir.iterdir():
                 entry_rel = rel / entry.name
-                if entry_rel == linked:
+                if entry_rel in linked:
                     _cp("-al", entry, dst_dir)
-                elif linked.is_relative_to(entry_rel) and entry.is_dir() and not entry.is_symlink():
+                elif any(link.is_relative_to(entry_rel) for link in linked) and entry.is_dir() \
+                        and not entry.is_symlink():
                     (dst_dir / entry.name).mkdir()
                     copy_tree(entry, dst_dir / entry.name, entry_rel)
                     shutil.copystat(str(entry), str(dst_dir / entry.name))
