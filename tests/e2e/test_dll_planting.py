@@ -2,9 +2,8 @@
 Downloads folder, are never loaded: not on Windows 10 and later, which narrow
 the DLL search, and not where SetDefaultDllDirectories is missing (Windows 7
 without KB2533623), where the exe's folder stays first in the search order.
-Wine is told to prefer a native DLL of each name, so it loads a planted one
-wherever the search reaches the exe's folder; the unprotected control program
-beside the shell shows that each plant works."""
+The unprotected control program beside the shell shows that each plant works
+(zrqtest.planting)."""
 
 import json
 import shutil
@@ -12,23 +11,12 @@ import shutil
 import pytest
 
 from install_support import APP_ID
-
-# Every DLL the shell's process was seen to load under Wine, and those that
-# system DLLs load by name on Windows' documented chains for what the shell
-# uses (window and theming, CryptoAPI and CNG providers, TLS packages, WinHTTP
-# proxy discovery, name resolution), without the KnownDLLs, which the loader
-# takes from System32 whatever the search order says.
-PLANTED = sorted("""
-    bcrypt bcryptprimitives comctl32 credssp crypt32 cryptbase cryptnet cryptsp dhcpcsvc
-    dhcpcsvc6 dnsapi dwmapi fwpuclnt gpapi iphlpapi jsproxy kerberos msimg32 msv1_0 ncrypt
-    ncryptsslp netapi32 rasadhlp rsaenh schannel secur32 sspicli ucrtbase uxtheme version webio
-    win32u winhttp winnsi zlib1
-""".split())
+from zrqtest.planting import PLANTED, marks, plant, system_dll_names
 
 # Loaded by every process, or Wine's own: not DLLs anyone can plant for the shell.
 NOT_PLANTABLE = {"ntdll", "kernelbase", "kernel32", "winex11.drv", "game_setup_pc1234.exe"}
 KNOWN_DLLS = {
-    "advapi32", "clbcatq", "comdlg32", "gdi32", "imagehlp", "imm32", "msctf", "msvcrt", "normaliz",
+    "advapi32", "clbcatq", "comdlg32", "gdi32", "imagehlp", "msctf", "msvcrt", "normaliz",
     "nsi", "ole32", "oleaut32", "psapi", "rpcrt4", "sechost", "setupapi", "shell32", "shlwapi",
     "user32", "wldap32", "ws2_32", "combase", "shcore",
 }
@@ -41,25 +29,6 @@ WINDOWS_VERSIONS = {
 }
 
 
-def plant(prefix, build_paths, names=PLANTED):
-    folder = prefix.unix_path("C:\\dl")
-    folder.mkdir(parents=True, exist_ok=True)
-    for name in names:
-        shutil.copyfile(build_paths.build_dir / "tools/planted-dll/planted.dll", folder / (name + ".dll"))
-    return {"WINEDLLOVERRIDES": "mscoree=;mshtml=;%s=n,b" % ",".join(names)}
-
-
-def marks(prefix):
-    """{planted DLL name: [program paths]} of every load of a planted DLL."""
-    log = prefix.drive_c / "planted-log"
-    found = {}
-    for path in sorted(log.iterdir()) if log.is_dir() else []:
-        name = path.name.rsplit("-", 1)[0].lower()
-        found.setdefault(name[:-4] if name.endswith(".dll") else name, []).append(
-            path.read_bytes().decode("utf-16-le"))
-    return found
-
-
 @pytest.mark.parametrize("version", sorted(WINDOWS_VERSIONS))
 def test_no_planted_dll_is_loaded_while_the_install_succeeds(shell, host, prefix, build_paths,
                                                             installer_bytes, version):
@@ -70,6 +39,19 @@ def test_no_planted_dll_is_loaded_while_the_install_succeeds(shell, host, prefix
     assert proc.wait(90) == 0
     assert prefix.wait_installer_run() is not None, "the installer was not started"
     assert prefix.channel_record(APP_ID) == b'{"channelCode":"channel-01"}'
+    assert marks(prefix) == {}
+
+
+def test_no_dll_of_the_system_directory_planted_beside_the_shell_is_loaded_on_windows_7(
+        shell, host, prefix, build_paths, installer_bytes):
+    # Every name there is, where the shell's folder stays in the search order.
+    host.publish_package(1234, installer_bytes=installer_bytes)
+    names = system_dll_names(prefix, build_paths.shell_bits)
+    assert len(names) > 400
+    env = plant(prefix, build_paths, names=names)
+    env.update(WINDOWS_VERSIONS["windows-7"])
+    assert shell.start(env=env).wait(90) == 0
+    assert prefix.wait_installer_run() is not None, "the installer was not started"
     assert marks(prefix) == {}
 
 
