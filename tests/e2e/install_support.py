@@ -7,10 +7,16 @@ import subprocess
 import time
 from pathlib import Path
 
+from zrqtest.paths import wine_version
+
 SOURCES = Path(__file__).resolve().parents[2] / "src"
 APP_ID = "game_1"
 ATTEMPT_ID = re.compile(r"[0-9A-F-]{36}")
 INSTALLER_START_FAILED = "安装程序未启动或已取消授权"
+# What starting a file that is no program fails with: ERROR_BAD_EXE_FORMAT (193)
+# on Windows and under Wine 8, which the x64 run checks; Wine 10 gives
+# ERROR_INVALID_HANDLE (6) instead.
+NOT_A_PROGRAM_ERROR = 6 if wine_version() >= (10, 0) else 193
 
 
 def windows_path(prefix, unix_path):

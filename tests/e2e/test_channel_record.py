@@ -3,8 +3,8 @@ byte, removed when there was none, and the record lock and size limit."""
 
 import pytest
 
-from install_support import (APP_ID, INSTALLER_START_FAILED, assert_log, assert_staging_cleaned,
-                             failed_run, seed_record)
+from install_support import (APP_ID, INSTALLER_START_FAILED, NOT_A_PROGRAM_ERROR, assert_log,
+                             assert_staging_cleaned, failed_run, seed_record)
 
 NOT_AN_EXECUTABLE = bytes((i * 31 + 17) & 0xFF for i in range(4096))
 
@@ -29,7 +29,8 @@ def test_installer_that_cannot_start_restores_the_record(shell, host, prefix, pr
     failed_run(shell.start(), INSTALLER_START_FAILED)
     assert_record_restored(prefix, previous)
     assert_staging_cleaned(prefix)
-    assert_log(prefix, launchWin32Error=193, sdkCode=-9, status="failed", testOnly=False)
+    assert_log(prefix, launchWin32Error=NOT_A_PROGRAM_ERROR, sdkCode=-9, status="failed",
+               testOnly=False)
 
 
 @pytest.mark.parametrize("previous", PREVIOUS_RECORDS[:2])

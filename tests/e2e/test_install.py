@@ -98,8 +98,7 @@ def move_local_appdata(prefix, new_dir):
 def test_package_is_started_through_system_msiexec(shell, host, prefix, build_paths, tmp_path,
                                                    appdata):
     # The stand-in installer takes msiexec's place and records its own command line.
-    system_msiexec = prefix.drive_c / "windows" / "system32" / "msiexec.exe"
-    shutil.copyfile(str(build_paths.test_installer), str(system_msiexec))
+    prefix.replace_system_program("msiexec.exe", build_paths.test_installer)
     sdk_root = move_local_appdata(prefix, appdata) if appdata else prefix.sdk_root
     record = "C:\\msiexec-run.json"
     package = build_sample_msi(tmp_path / "msi", "sample\n")
@@ -118,7 +117,10 @@ def test_package_is_started_through_system_msiexec(shell, host, prefix, build_pa
     assert (staged[0] / "original.msi").read_bytes() == package
     if appdata:
         assert " " in msi_path
-    assert run["modulePath"].lower() == "c:\\windows\\system32\\msiexec.exe"
+    # The shell starts System32's msiexec; a 32-bit shell on 64-bit Windows is sent
+    # to SysWOW64's by file-system redirection, as Windows does.
+    system = "syswow64" if build_paths.shell_bits == 32 else "system32"
+    assert run["modulePath"].lower() == "c:\\windows\\%s\\msiexec.exe" % system
     assert run["arguments"] == ["/i", msi_path]
     assert run["commandLine"].endswith(' /i "%s"' % msi_path), run["commandLine"]
     assert run["currentDirectory"].rstrip("\\").lower() == windows_path(prefix, staged[0]).lower()
