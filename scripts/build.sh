@@ -1,8 +1,11 @@
 #!/usr/bin/env bash
 # Builds the native toolkit (zrq-channel, the shell's decision code and their
 # unit tests), the decision code's fuzz targets (clang, sanitizers), the 64-bit
-# test shell (with its unit tests and tools), the second test shell that
-# announces itself as version 3, and the 32-bit release shell.
+# test build (the unit tests under Wine 8, and the shell for what only a 64-bit
+# run shows), the 32-bit release shell, the 32-bit test build (the shell with
+# its test seams and the 32-bit test tools, for the end-to-end tests), and the
+# version-3 shells the self-update tests update to: a 32-bit test build and a
+# release build.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 jobs=${ZRQ_JOBS:-2}
@@ -18,8 +21,14 @@ cmake --build --preset fuzz -j"$jobs"
 cmake --preset x64 >/dev/null
 cmake --build --preset x64 -j"$jobs"
 
-cmake --preset x64 -B build/x64-v3 -DBUILD_TESTING=OFF -DZRQ_SHELL_VERSION_CODE=3 >/dev/null
-cmake --build build/x64-v3 --target zrq-setup -j"$jobs"
-
 cmake --preset i686 >/dev/null
 cmake --build --preset i686 -j"$jobs"
+
+cmake --preset i686-test >/dev/null
+cmake --build --preset i686-test -j"$jobs"
+
+cmake --preset i686-test -B build/i686-test-v3 -DZRQ_SHELL_VERSION_CODE=3 >/dev/null
+cmake --build build/i686-test-v3 --target zrq-setup -j"$jobs"
+
+cmake --preset i686 -B build/i686-v3 -DZRQ_SHELL_VERSION_CODE=3 >/dev/null
+cmake --build build/i686-v3 --target zrq-setup -j"$jobs"
