@@ -14,6 +14,7 @@ namespace cv::seams {
 // What the shell asked of Windows where Wine does not show the effect.
 enum class Noted {
   NewFileOwner,  // the owner each new file was created with; none for the system's default
+  DllDirectory,  // each value given to SetDllDirectoryW; none for null
 };
 
 #if defined(ZRQ_TEST_SEAMS)
