@@ -40,6 +40,10 @@ FARPROC optionalSystemFunction(const wchar_t* module, const char* name) {
 }
 
 HMODULE loadSystemLibrary(const char* name) {
+  if (seams::pretendsAbsent(name)) {
+    ::SetLastError(ERROR_MOD_NOT_FOUND);
+    return nullptr;
+  }
   std::wstring path;
   try {
     path = systemDirectory("System directory unavailable");

@@ -20,7 +20,8 @@ enum class Noted {
 #if defined(ZRQ_TEST_SEAMS)
 
 // ZRQ_TEST_ABSENT lists names, separated by ';', that the shell must treat as
-// missing from the system: functions it looks up at run time, and
+// missing from the system: functions it looks up at run time (delay-loaded
+// ones included), DLLs it loads from the system directory ("winhttp.dll"), and
 // "WINHTTP_ACCESS_TYPE_AUTOMATIC_PROXY" for a WinHTTP that refuses that access type.
 bool pretendsAbsent(const char* name);
 
