@@ -21,8 +21,10 @@ enum class Noted {
 
 // ZRQ_TEST_ABSENT lists names, separated by ';', that the shell must treat as
 // missing from the system: functions it looks up at run time (delay-loaded
-// ones included), DLLs it loads from the system directory ("winhttp.dll"), and
-// "WINHTTP_ACCESS_TYPE_AUTOMATIC_PROXY" for a WinHTTP that refuses that access type.
+// ones included), DLLs it loads from the system directory ("winhttp.dll"),
+// "WINHTTP_ACCESS_TYPE_AUTOMATIC_PROXY" for a WinHTTP that refuses that access
+// type, and "WINHTTP_FLAG_SECURE_PROTOCOL_TLS1_2" for one that cannot be asked
+// for TLS 1.1 and 1.2.
 bool pretendsAbsent(const char* name);
 
 // ZRQ_TEST_LAUNCH_ERROR=<decimal>: starting the installer fails with that code.

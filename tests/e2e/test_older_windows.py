@@ -6,7 +6,7 @@ makes the shell treat the named functions as missing."""
 
 import pytest
 
-from install_support import APP_ID, assert_log, failed_run
+from install_support import APP_ID, assert_log, expect_failure, failed_run
 from window_support import check_first_window
 from zrqtest.internet_settings import set_user_proxy
 from zrqtest.testhost import sha256_hex
@@ -84,4 +84,13 @@ def test_a_proxy_that_does_not_answer_fails_like_any_unreachable_server(shell, h
     host.publish_package(1234)
     proc = shell.start(env=LEGACY_WINHTTP)
     failed_run(proc, "网络请求失败，请重试")
+    assert host.requests() == []
+
+
+def test_a_winhttp_that_cannot_offer_tls_1_2_fails_before_any_request(shell, host, prefix):
+    # Refused by the older WinHTTP: it would offer the file host only TLS 1.0.
+    host.publish_package(1234)
+    proc = shell.start(env={"ZRQ_TEST_ABSENT": WINDOWS_7["ZRQ_TEST_ABSENT"] +
+                            ";WINHTTP_FLAG_SECURE_PROTOCOL_TLS1_2"})
+    expect_failure(proc, prefix, "此系统不支持 TLS 1.2 安全连接，请更新 Windows 后重试", -7)
     assert host.requests() == []
