@@ -91,12 +91,21 @@ std::optional<DiscoveredProxy> discoverProxy(const wchar_t* userAgent, const std
   return discovered;
 }
 
-HINTERNET openLegacy(const wchar_t* userAgent, const std::wstring& url,
+// Read once: the Internet Options do not change under a running shell.
+const UserProxySettings& userSettings() {
+  static const UserProxySettings settings = readUserSettings();
+  return settings;
+}
+
+HINTERNET openLegacy(const wchar_t* userAgent, const std::wstring& url, const std::wstring& host,
                      const SessionTimeouts& timeouts) {
-  const UserProxySettings settings = readUserSettings();
-  std::optional<DiscoveredProxy> discovered;
-  if (wantsProxyDiscovery(settings)) discovered = discoverProxy(userAgent, url, settings, timeouts);
-  const ProxyChoice choice = chooseProxy(settings, discovered);
+  static ProxyRoutes routes;
+  const ProxyChoice choice = routes.routeFor(host, [&] {
+    const UserProxySettings& settings = userSettings();
+    std::optional<DiscoveredProxy> discovered;
+    if (wantsProxyDiscovery(settings)) discovered = discoverProxy(userAgent, url, settings, timeouts);
+    return chooseProxy(settings, discovered);
+  });
   switch (choice.route) {
     case ProxyRoute::Named:
       return ::WinHttpOpen(userAgent, WINHTTP_ACCESS_TYPE_NAMED_PROXY, choice.proxy.c_str(),
@@ -115,10 +124,10 @@ HINTERNET openLegacy(const wchar_t* userAgent, const std::wstring& url,
 }  // namespace
 
 WinHttpHandle openHttpSession(const wchar_t* userAgent, const std::wstring& url,
-                              const SessionTimeouts& timeouts) {
+                              const std::wstring& host, const SessionTimeouts& timeouts) {
   WinHttpHandle session(openAutomatic(userAgent));
   const bool legacy = !session.valid();
-  if (legacy) session.reset(openLegacy(userAgent, url, timeouts));
+  if (legacy) session.reset(openLegacy(userAgent, url, host, timeouts));
   ensure(session.valid(), NetworkFailure, "网络连接失败，请重试");
   // No request is sent that could only fail in the handshake.
   if (legacy)

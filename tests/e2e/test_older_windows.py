@@ -8,6 +8,7 @@ import pytest
 
 from install_support import APP_ID, assert_log, expect_failure, failed_run
 from window_support import check_first_window
+from zrqtest import Gate
 from zrqtest.internet_settings import set_user_proxy
 from zrqtest.testhost import sha256_hex
 
@@ -75,6 +76,23 @@ def test_windows_7_as_a_whole_installs_through_the_users_proxy(shell, host, pref
                                                                installer_bytes):
     set_user_proxy(prefix, proxy=proxy.name)
     install(shell, host, prefix, installer_bytes, WINDOWS_7)
+    assert proxy.tunnels() == [FILES, FILES, CHECK, FILES]
+
+
+def test_a_run_routes_each_host_as_it_first_found_it(shell, host, prefix, proxy, installer_bytes):
+    # Wine downloads a script once per process whoever asks, so what shows that
+    # the search ran once per host is this: the user's settings, changed while
+    # the configuration is on its way (after the file host was routed, before
+    # the check endpoint was), reroute nothing for the rest of the run.
+    set_user_proxy(prefix, auto_config_url=proxy.pac_url)
+    gate = Gate()
+    host.publish_package(1234, installer_bytes=installer_bytes, config_behaviour={"stall_headers": gate})
+    proc = shell.start(env=LEGACY_WINHTTP)
+    assert gate.reached.wait(30)
+    set_user_proxy(prefix)  # no proxy at all
+    gate.release()
+    assert proc.wait(90) == 0
+    assert prefix.wait_installer_run() is not None, "the installer was not started"
     assert proxy.tunnels() == [FILES, FILES, CHECK, FILES]
 
 
