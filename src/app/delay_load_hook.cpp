@@ -22,7 +22,8 @@ bool named(const char* dll, const char* name) { return dll != nullptr && _stricm
 // session may be anywhere, on either thread.
 [[noreturn]] void endWithoutSystemCode(const char* failedDll) {
   using MessageBoxFunction = int(WINAPI*)(HWND, LPCWSTR, LPCWSTR, UINT);
-  const HMODULE user32 = named(failedDll, "user32.dll") ? nullptr : cv::loadSystemLibrary("user32.dll");
+  const HMODULE user32 =
+      named(failedDll, "user32.dll") ? nullptr : cv::loadSystemLibrary("user32.dll");
   const auto messageBox =
       user32 != nullptr ? reinterpret_cast<MessageBoxFunction>(reinterpret_cast<void (*)()>(
                               ::GetProcAddress(user32, "MessageBoxW")))

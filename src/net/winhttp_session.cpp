@@ -103,7 +103,8 @@ HINTERNET openLegacy(const wchar_t* userAgent, const std::wstring& url, const st
   const ProxyChoice choice = routes.routeFor(host, [&] {
     const UserProxySettings& settings = userSettings();
     std::optional<DiscoveredProxy> discovered;
-    if (wantsProxyDiscovery(settings)) discovered = discoverProxy(userAgent, url, settings, timeouts);
+    if (wantsProxyDiscovery(settings))
+      discovered = discoverProxy(userAgent, url, settings, timeouts);
     return chooseProxy(settings, discovered);
   });
   switch (choice.route) {

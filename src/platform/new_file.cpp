@@ -35,8 +35,9 @@ LocalMemory ownerDescriptor() {
 FileHandle createNewFile(const std::wstring& path) {
   const LocalMemory owner = ownerDescriptor();
   SECURITY_ATTRIBUTES asOwner{sizeof(asOwner), owner.get(), FALSE};
-  return FileHandle(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, owner.valid() ? &asOwner : nullptr,
-                                  CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+  return FileHandle(::CreateFileW(path.c_str(), GENERIC_WRITE, 0,
+                                  owner.valid() ? &asOwner : nullptr, CREATE_NEW,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr));
 }
 
 }  // namespace cv

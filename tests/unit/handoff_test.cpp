@@ -50,8 +50,6 @@ TEST(HandOffToNewShell, TheNewShellIsStartedWithTheDefaultDllSearch) {
   ::SetEnvironmentVariableW(L"ZRQ_TEST_ABSENT", nullptr);
   seams::forgetNoted();
   const std::wstring missing = fs::temp_directory_path().wstring() + L"\\missing-" + toWide(newAttemptId()) + L".exe";
-  expectError([&] { handOffToNewShell(missing, 3, {L"", 0, 3}); }, -7, "安装助手连续更新，请稍后重试");
-  EXPECT_TRUE(seams::noted(seams::Noted::DllDirectory).empty());
   expectError([&] { handOffToNewShell(missing, 3, {L"", 0, 2}); }, -9, "新安装助手未能启动，请重试");
   EXPECT_EQ(seams::noted(seams::Noted::DllDirectory),
             (std::vector<std::optional<std::wstring>>{std::nullopt, L""}));
