@@ -62,8 +62,9 @@ void httpsRequest(const std::string& url, const std::string& body, bool requireT
   checkRequestUrl(target, requireTrustedHost);
 
   // Declared in opening order, so every early exit closes them newest first.
-  WinHttpHandle session = openHttpSession(
-      kUserAgent, wideUrl, {kResolveTimeoutMs, kConnectTimeoutMs, kSendTimeoutMs, kReceiveTimeoutMs});
+  WinHttpHandle session =
+      openHttpSession(kUserAgent, wideUrl, target.host,
+                      {kResolveTimeoutMs, kConnectTimeoutMs, kSendTimeoutMs, kReceiveTimeoutMs});
 
   WinHttpHandle connection(::WinHttpConnect(session.get(), target.host.c_str(), target.port, 0));
   ensure(connection.valid(), NetworkFailure, "网络连接失败，请重试");

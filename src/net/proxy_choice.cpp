@@ -27,4 +27,19 @@ ProxyChoice chooseProxy(const UserProxySettings& settings,
   return choice;
 }
 
+ProxyChoice ProxyRoutes::routeFor(const std::wstring& host, const Decide& decide) {
+  std::wstring key = host;
+  for (wchar_t& unit : key) {
+    if (unit >= L'A' && unit <= L'Z') unit = static_cast<wchar_t>(unit - L'A' + L'a');
+  }
+  {
+    const std::lock_guard<std::mutex> hold(lock_);
+    const auto known = routes_.find(key);
+    if (known != routes_.end()) return known->second;
+  }
+  const ProxyChoice decided = decide();
+  const std::lock_guard<std::mutex> hold(lock_);
+  return routes_.emplace(std::move(key), decided).first->second;
+}
+
 }  // namespace cv

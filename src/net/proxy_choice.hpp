@@ -1,5 +1,8 @@
 #pragma once
 
+#include <functional>
+#include <map>
+#include <mutex>
 #include <optional>
 #include <string>
 
@@ -39,5 +42,22 @@ bool wantsProxyDiscovery(const UserProxySettings& settings);
 // anything; otherwise the fixed proxy server; otherwise the session's own.
 ProxyChoice chooseProxy(const UserProxySettings& settings,
                         const std::optional<DiscoveredProxy>& discovered);
+
+// The route of each host, decided once for the life of the process: the
+// automatic search may take seconds (detection, a script's download) and would
+// give the same answer again, but a script may name different proxies for
+// different hosts. Host names are compared without regard to ASCII letter case.
+class ProxyRoutes {
+ public:
+  using Decide = std::function<ProxyChoice()>;
+
+  // The remembered route, or decide()'s, remembered from then on. The lock is
+  // not held while deciding.
+  ProxyChoice routeFor(const std::wstring& host, const Decide& decide);
+
+ private:
+  std::mutex lock_;
+  std::map<std::wstring, ProxyChoice> routes_;
+};
 
 }  // namespace cv

@@ -6,6 +6,7 @@
 #include "app/run_state.hpp"
 #include "platform/handles.hpp"
 #include "platform/locations.hpp"
+#include "platform/new_file.hpp"
 #include "platform/path.hpp"
 #include "platform/protected_directory.hpp"
 #include "platform/sha256.hpp"
@@ -33,8 +34,7 @@ void downloadToFile(const nlohmann::json& descriptor, const std::wstring& target
   ensure(enoughFreeSpace(target, size), SystemFailure, "磁盘空间不足");
 
   // Closed exactly once: by reset() after the flush, or here when anything throws.
-  FileHandle file(::CreateFileW(target.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                FILE_ATTRIBUTE_NORMAL, nullptr));
+  FileHandle file = createNewFile(target);
   ensure(file.valid(), SystemFailure, "无法创建安装文件");
 
   Sha256 digest(L"SHA256");

@@ -24,6 +24,19 @@ HINTERNET openAutomatic(const wchar_t* userAgent) {
                        WINHTTP_NO_PROXY_BYPASS, 0);
 }
 
+// Windows 7 and 8.0 offer only SSL 3 and TLS 1.0 unless asked for more. A
+// WinHTTP that refuses the request cannot offer TLS 1.1 or 1.2 at all, and the
+// file host accepts nothing older than TLS 1.2.
+bool offerTls12(HINTERNET session) {
+  if (seams::pretendsAbsent("WINHTTP_FLAG_SECURE_PROTOCOL_TLS1_2")) {
+    ::SetLastError(ERROR_INVALID_PARAMETER);
+    return false;
+  }
+  DWORD protocols = kLegacySecureProtocols;
+  return ::WinHttpSetOption(session, WINHTTP_OPTION_SECURE_PROTOCOLS, &protocols,
+                            sizeof(protocols)) != FALSE;
+}
+
 bool setTimeouts(HINTERNET session, const SessionTimeouts& timeouts) {
   return ::WinHttpSetTimeouts(session, timeouts.resolveMs, timeouts.connectMs, timeouts.sendMs,
                               timeouts.receiveMs) != FALSE;
@@ -78,12 +91,22 @@ std::optional<DiscoveredProxy> discoverProxy(const wchar_t* userAgent, const std
   return discovered;
 }
 
-HINTERNET openLegacy(const wchar_t* userAgent, const std::wstring& url,
+// Read once: the Internet Options do not change under a running shell.
+const UserProxySettings& userSettings() {
+  static const UserProxySettings settings = readUserSettings();
+  return settings;
+}
+
+HINTERNET openLegacy(const wchar_t* userAgent, const std::wstring& url, const std::wstring& host,
                      const SessionTimeouts& timeouts) {
-  const UserProxySettings settings = readUserSettings();
-  std::optional<DiscoveredProxy> discovered;
-  if (wantsProxyDiscovery(settings)) discovered = discoverProxy(userAgent, url, settings, timeouts);
-  const ProxyChoice choice = chooseProxy(settings, discovered);
+  static ProxyRoutes routes;
+  const ProxyChoice choice = routes.routeFor(host, [&] {
+    const UserProxySettings& settings = userSettings();
+    std::optional<DiscoveredProxy> discovered;
+    if (wantsProxyDiscovery(settings))
+      discovered = discoverProxy(userAgent, url, settings, timeouts);
+    return chooseProxy(settings, discovered);
+  });
   switch (choice.route) {
     case ProxyRoute::Named:
       return ::WinHttpOpen(userAgent, WINHTTP_ACCESS_TYPE_NAMED_PROXY, choice.proxy.c_str(),
@@ -102,19 +125,14 @@ HINTERNET openLegacy(const wchar_t* userAgent, const std::wstring& url,
 }  // namespace
 
 WinHttpHandle openHttpSession(const wchar_t* userAgent, const std::wstring& url,
-                              const SessionTimeouts& timeouts) {
+                              const std::wstring& host, const SessionTimeouts& timeouts) {
   WinHttpHandle session(openAutomatic(userAgent));
   const bool legacy = !session.valid();
-  if (legacy) session.reset(openLegacy(userAgent, url, timeouts));
+  if (legacy) session.reset(openLegacy(userAgent, url, host, timeouts));
   ensure(session.valid(), NetworkFailure, "网络连接失败，请重试");
-  if (legacy) {
-    // Windows 7 offers only SSL 3 and TLS 1.0 unless asked; it knows TLS 1.1
-    // and 1.2 with KB3140245. Without that update the option is refused and
-    // the system's defaults stand.
-    DWORD protocols = kLegacySecureProtocols;
-    ::WinHttpSetOption(session.get(), WINHTTP_OPTION_SECURE_PROTOCOLS, &protocols,
-                       sizeof(protocols));
-  }
+  // No request is sent that could only fail in the handshake.
+  if (legacy)
+    ensure(offerTls12(session.get()), NetworkFailure, "此系统不支持 TLS 1.2 安全连接，请更新 Windows 后重试");
   ensure(setTimeouts(session.get(), timeouts), NetworkFailure, "网络初始化失败");
   return session;
 }

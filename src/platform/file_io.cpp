@@ -1,16 +1,14 @@
 #include "platform/file_io.hpp"
 
 #include <windows.h>
-#include <sddl.h>
 
 #include <system_error>
 
 #include "app/error.hpp"
 #include "platform/create_directories.hpp"
 #include "platform/handles.hpp"
-#include "platform/owner_rules.hpp"
+#include "platform/new_file.hpp"
 #include "platform/path.hpp"
-#include "platform/process_identity.hpp"
 #include "platform/replace_retry.hpp"
 #include "platform/scope_guard.hpp"
 #include "platform/test_seams.hpp"
@@ -24,21 +22,6 @@ bool isAbsence(DWORD error) { return error == ERROR_FILE_NOT_FOUND || error == E
 
 [[noreturn]] void failWith(DWORD error, const char* operation) {
   throw std::system_error(static_cast<int>(error), std::system_category(), operation);
-}
-
-// Normally none, so the file takes the owner the system gives it and the
-// directory's access rule. In an elevated run that owner would be the
-// Administrators group, and the player (and the game) could not read the file
-// afterwards; it is then created as the player's.
-LocalMemory ownerDescriptor() {
-  const ProcessIdentity& identity = processIdentity();
-  const std::optional<std::wstring> owner =
-      creatorOwnerOverride(identity.defaultOwner, identity.user);
-  PSECURITY_DESCRIPTOR descriptor = nullptr;
-  if (owner && !::ConvertStringSecurityDescriptorToSecurityDescriptorW(
-                   (L"O:" + *owner).c_str(), SDDL_REVISION_1, &descriptor, nullptr))
-    descriptor = nullptr;
-  return LocalMemory(descriptor);
 }
 
 // Test builds: Wine renames over open files; Windows refuses while another
@@ -77,11 +60,7 @@ void writeFileAtomic(const std::wstring& path, const std::string& content) {
   ensure(content.size() <= MAXDWORD, SystemFailure, "Atomic write failed");
 
   const std::wstring temporary = path + L"." + toWide(newAttemptId()) + L".tmp";
-  const LocalMemory owner = ownerDescriptor();
-  SECURITY_ATTRIBUTES asOwner{sizeof(asOwner), owner.get(), FALSE};
-  FileHandle file(::CreateFileW(temporary.c_str(), GENERIC_WRITE, 0,
-                                owner.valid() ? &asOwner : nullptr, CREATE_NEW,
-                                FILE_ATTRIBUTE_NORMAL, nullptr));
+  FileHandle file = createNewFile(temporary);
   ensure(file.valid(), SystemFailure, "Atomic create failed");
   auto removeTemporary = onScopeExit([&] { ::DeleteFileW(temporary.c_str()); });
 

@@ -14,6 +14,15 @@ constexpr UINT kSystemDirectoryCapacity = 32768;
 
 // Set once the narrow search is in force; LOAD_LIBRARY_SEARCH_* flags exist exactly then.
 std::atomic<bool> g_searchRestricted{false};
+// Set once SetDllDirectoryW took the current directory out instead.
+std::atomic<bool> g_currentDirectoryRemoved{false};
+
+// Wine's GetDllDirectoryW answers alike for "" and null, so test builds note each value.
+bool setDllDirectory(const wchar_t* directory) {
+  if (!::SetDllDirectoryW(directory)) return false;
+  seams::note(seams::Noted::DllDirectory, directory);
+  return true;
+}
 
 }  // namespace
 
@@ -31,6 +40,10 @@ FARPROC optionalSystemFunction(const wchar_t* module, const char* name) {
 }
 
 HMODULE loadSystemLibrary(const char* name) {
+  if (seams::pretendsAbsent(name)) {
+    ::SetLastError(ERROR_MOD_NOT_FOUND);
+    return nullptr;
+  }
   std::wstring path;
   try {
     path = systemDirectory("System directory unavailable");
@@ -59,8 +72,16 @@ bool restrictDllSearchToSystem() {
   // Windows 7 without KB2533623: the exe's folder stays first in the search
   // order, so every DLL we need is loaded by full path before anything asks
   // for it by name; this at least takes the current directory out.
-  ::SetDllDirectoryW(L"");
+  if (setDllDirectory(L"")) g_currentDirectoryRemoved.store(true);
   return false;
+}
+
+// Null restores the default search order; the process started meanwhile keeps it.
+DefaultDllSearchForChild::DefaultDllSearchForChild()
+    : restored_(g_currentDirectoryRemoved.load() && setDllDirectory(nullptr)) {}
+
+DefaultDllSearchForChild::~DefaultDllSearchForChild() {
+  if (restored_) setDllDirectory(L"");
 }
 
 }  // namespace cv

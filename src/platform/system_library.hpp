@@ -31,4 +31,21 @@ HMODULE loadSystemLibrary(const char* name);
 // Returns whether the narrow form was available.
 bool restrictDllSearchToSystem();
 
+// Where the current directory was taken out of the search by SetDllDirectoryW,
+// every process the shell starts inherits that search order. An installer is
+// entitled to the default one: while this lives, the default order is back, so
+// create exactly the process to start in its scope; the current directory goes
+// out of the shell's own search again when it ends. Nothing changes where the
+// search was narrowed with SetDefaultDllDirectories, which is not inherited.
+class DefaultDllSearchForChild {
+ public:
+  DefaultDllSearchForChild();
+  ~DefaultDllSearchForChild();
+  DefaultDllSearchForChild(const DefaultDllSearchForChild&) = delete;
+  DefaultDllSearchForChild& operator=(const DefaultDllSearchForChild&) = delete;
+
+ private:
+  bool restored_;
+};
+
 }  // namespace cv

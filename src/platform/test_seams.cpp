@@ -3,6 +3,8 @@
 #if defined(ZRQ_TEST_SEAMS)
 #include <windows.h>
 
+#include <map>
+#include <mutex>
 #include <string>
 #endif
 
@@ -50,6 +52,28 @@ std::optional<unsigned long> launchError() {
 }
 
 bool windowsSharingOnReplace() { return variable(L"ZRQ_TEST_WINDOWS_SHARING") == "1"; }
+
+namespace {
+
+std::mutex g_notedLock;
+std::map<Noted, std::vector<std::optional<std::wstring>>> g_noted;
+
+}  // namespace
+
+void note(Noted what, const wchar_t* value) {
+  const std::lock_guard<std::mutex> hold(g_notedLock);
+  g_noted[what].push_back(value != nullptr ? std::optional<std::wstring>(value) : std::nullopt);
+}
+
+std::vector<std::optional<std::wstring>> noted(Noted what) {
+  const std::lock_guard<std::mutex> hold(g_notedLock);
+  return g_noted[what];
+}
+
+void forgetNoted() {
+  const std::lock_guard<std::mutex> hold(g_notedLock);
+  g_noted.clear();
+}
 
 #endif
 

@@ -8,6 +8,7 @@
 #include "net/verified_download.hpp"
 #include "platform/locations.hpp"
 #include "platform/named_mutex.hpp"
+#include "platform/system_library.hpp"
 #include "platform/text.hpp"
 
 namespace cv {
@@ -67,8 +68,13 @@ void handOffToNewShell(const std::wstring& newShellPath, std::uint32_t targetVer
   STARTUPINFOW startup{};
   startup.cb = sizeof(startup);
   PROCESS_INFORMATION started{};
-  if (!::CreateProcessW(newShellPath.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                        directory.c_str(), &startup, &started)) {
+  BOOL created = FALSE;
+  {
+    const DefaultDllSearchForChild defaultSearch;
+    created = ::CreateProcessW(newShellPath.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0,
+                               nullptr, directory.c_str(), &startup, &started);
+  }
+  if (!created) {
     event.reset();
     throw Error(SystemFailure, "新安装助手未能启动，请重试");
   }

@@ -48,7 +48,11 @@ void launchInstaller(const nlohmann::json& installerType, const std::wstring& do
   request.lpDirectory = stagingDirectory.c_str();
   request.nShow = SW_SHOWNORMAL;
 
-  const StartResult result = startInstaller(request);
+  StartResult result{};
+  {
+    const DefaultDllSearchForChild defaultSearch;
+    result = startInstaller(request);
+  }
   // The installer runs on its own; the shell neither waits for it nor reads its exit code.
   const KernelHandle process(request.hProcess);
   attemptLog["launchWin32Error"] = static_cast<std::uint32_t>(result.error);

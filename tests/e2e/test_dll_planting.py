@@ -82,3 +82,28 @@ def test_the_planted_set_covers_every_dll_the_shell_loads(shell, host, prefix, d
         names - KNOWN_DLLS - NOT_PLANTABLE - set(PLANTED))
     proc.click()
     assert proc.wait(30) == 1
+
+
+# Windows 7 without KB2533623, and a DLL the shell delay-loads that it cannot
+# have from the system directory, or a function one of them lacks: the general
+# failure in a message box, exit code 1, and nothing loaded by bare name in
+# its place. When user32 itself is missing no box can be shown: the shell ends
+# without waiting for anyone.
+@pytest.mark.parametrize("absent,box", [
+    pytest.param("winhttp.dll", True, id="winhttp"),
+    pytest.param("bcrypt.dll", True, id="bcrypt"),
+    pytest.param("WinHttpCrackUrl", True, id="function"),
+    pytest.param("user32.dll", False, id="user32"),
+])
+def test_a_system_dll_or_function_that_cannot_be_had_ends_the_shell(shell, host, prefix, build_paths,
+                                                                      driver, absent, box):
+    host.publish_package(1234)
+    env = plant(prefix, build_paths)
+    env["ZRQ_TEST_ABSENT"] = "SetDefaultDllDirectories;" + absent
+    proc = shell.start(env=env)
+    if box:
+        shown = driver.answer_message_box(60)
+        assert [shown.get(key) for key in ("image", "caption", "texts", "pressed")] == [
+            "Game_Setup_pc1234.exe", "游戏安装助手", ["安装准备失败，请重新下载后重试"], True], shown
+    assert proc.wait(30) == 1
+    assert marks(prefix) == {}

@@ -6,8 +6,9 @@ makes the shell treat the named functions as missing."""
 
 import pytest
 
-from install_support import APP_ID, assert_log, failed_run
+from install_support import APP_ID, assert_log, expect_failure, failed_run
 from window_support import check_first_window
+from zrqtest import Gate
 from zrqtest.internet_settings import set_user_proxy
 from zrqtest.testhost import sha256_hex
 
@@ -78,10 +79,36 @@ def test_windows_7_as_a_whole_installs_through_the_users_proxy(shell, host, pref
     assert proxy.tunnels() == [FILES, FILES, CHECK, FILES]
 
 
+def test_a_run_routes_each_host_as_it_first_found_it(shell, host, prefix, proxy, installer_bytes):
+    # Wine downloads a script once per process whoever asks, so what shows that
+    # the search ran once per host is this: the user's settings, changed while
+    # the configuration is on its way (after the file host was routed, before
+    # the check endpoint was), reroute nothing for the rest of the run.
+    set_user_proxy(prefix, auto_config_url=proxy.pac_url)
+    gate = Gate()
+    host.publish_package(1234, installer_bytes=installer_bytes, config_behaviour={"stall_headers": gate})
+    proc = shell.start(env=LEGACY_WINHTTP)
+    assert gate.reached.wait(30)
+    set_user_proxy(prefix)  # no proxy at all
+    gate.release()
+    assert proc.wait(90) == 0
+    assert prefix.wait_installer_run() is not None, "the installer was not started"
+    assert proxy.tunnels() == [FILES, FILES, CHECK, FILES]
+
+
 def test_a_proxy_that_does_not_answer_fails_like_any_unreachable_server(shell, host, prefix,
                                                                         proxy):
     set_user_proxy(prefix, proxy="proxy.zrq.test:3999")  # nothing listens there
     host.publish_package(1234)
     proc = shell.start(env=LEGACY_WINHTTP)
     failed_run(proc, "网络请求失败，请重试")
+    assert host.requests() == []
+
+
+def test_a_winhttp_that_cannot_offer_tls_1_2_fails_before_any_request(shell, host, prefix):
+    # Refused by the older WinHTTP: it would offer the file host only TLS 1.0.
+    host.publish_package(1234)
+    proc = shell.start(env={"ZRQ_TEST_ABSENT": WINDOWS_7["ZRQ_TEST_ABSENT"] +
+                            ";WINHTTP_FLAG_SECURE_PROTOCOL_TLS1_2"})
+    expect_failure(proc, prefix, "此系统不支持 TLS 1.2 安全连接，请更新 Windows 后重试", -7)
     assert host.requests() == []

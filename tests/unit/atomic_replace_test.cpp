@@ -9,9 +9,11 @@
 #include <string>
 #include <thread>
 
+#include "net/verified_download.hpp"
 #include "platform/file_io.hpp"
 #include "platform/process_identity.hpp"
 #include "platform/protected_directory.hpp"
+#include "platform/test_seams.hpp"
 #include "platform_test_support.hpp"
 
 namespace cv {
@@ -73,21 +75,33 @@ TEST_F(HeldRecord, TheWriterGivesUpWhileTheReaderStillHoldsItAndLeavesTheOldCont
 }
 
 // Under Wine the token's default owner is not its user (it is the "None" group),
-// so this takes the path an elevated run takes on Windows. Wine keeps the
-// owner of directories it makes and ignores other owners; the rule that gives
-// a directory back to the user is tested on its own.
-TEST(Ownership, FilesTheShellWritesBelongToTheUser) {
+// so this takes the path an elevated run takes on Windows. Wine makes every
+// file the user's whatever it is asked and ignores owners given to directories;
+// the owner asked for is what the test build notes, and the rule that gives a
+// directory back to the user is tested on its own.
+TEST(Ownership, FilesTheShellWritesAreCreatedAsTheUsers) {
   const std::optional<std::wstring> user = processIdentity().user;
   ASSERT_TRUE(user);
   ASSERT_TRUE(processIdentity().defaultOwner);
+  ASSERT_NE(processIdentity().defaultOwner, user);
   ScratchDirectory scratch;
   const std::wstring directory = scratch.file(L"apps\\game_1");
   createProtectedDirectory(directory);
-  EXPECT_EQ(ownerOf(directory), user);
+  seams::forgetNoted();
   const std::wstring target = directory + L"\\channel.json";
   writeFileAtomic(target, "{}");
-  EXPECT_EQ(ownerOf(target), user);
   EXPECT_EQ(readBytes(target), "{}");
+
+  // A download's file, made before the transfer (which the checkpoint stops here).
+  const std::wstring download = directory + L"\\original.exe";
+  const nlohmann::json descriptor = {{"url", "https://files.zrq.test/i.exe"},
+                                     {"sha256", std::string(64, 'a')},
+                                     {"sizeBytes", "1"}};
+  const Checkpoint stop = [] { throw Error(Cancelled, "stop"); };
+  errorFrom([&] { downloadToFile(descriptor, download, [](std::uint64_t) {}, stop); });
+  EXPECT_TRUE(std::filesystem::exists(download));
+  EXPECT_EQ(seams::noted(seams::Noted::NewFileOwner),
+            (std::vector<std::optional<std::wstring>>{user, user}));
 }
 
 }  // namespace

@@ -12,6 +12,8 @@
 #include "expect_error.hpp"
 #include "app/run_state.hpp"
 #include "app/version.hpp"
+#include "platform/system_library.hpp"
+#include "platform/test_seams.hpp"
 #include "platform/text.hpp"
 
 namespace cv {
@@ -38,6 +40,19 @@ TEST(HandOffToNewShell, HopLimitComesBeforeAnyStart) {
   const std::wstring missing = fs::temp_directory_path().wstring() + L"\\missing-" + toWide(newAttemptId()) + L".exe";
   expectError([&] { handOffToNewShell(missing, 3, {L"", 0, 3}); }, -7, "安装助手连续更新，请稍后重试");
   expectError([&] { handOffToNewShell(missing, 3, {L"", 0, 2}); }, -9, "新安装助手未能启动，请重试");
+}
+
+// Windows 7 without KB2533623: the new shell gets the default DLL search, not
+// the one without the current directory that its predecessor set.
+TEST(HandOffToNewShell, TheNewShellIsStartedWithTheDefaultDllSearch) {
+  ::SetEnvironmentVariableW(L"ZRQ_TEST_ABSENT", L"SetDefaultDllDirectories");
+  ASSERT_FALSE(restrictDllSearchToSystem());
+  ::SetEnvironmentVariableW(L"ZRQ_TEST_ABSENT", nullptr);
+  seams::forgetNoted();
+  const std::wstring missing = fs::temp_directory_path().wstring() + L"\\missing-" + toWide(newAttemptId()) + L".exe";
+  expectError([&] { handOffToNewShell(missing, 3, {L"", 0, 2}); }, -9, "新安装助手未能启动，请重试");
+  EXPECT_EQ(seams::noted(seams::Noted::DllDirectory),
+            (std::vector<std::optional<std::wstring>>{std::nullopt, L""}));
 }
 
 TEST(HandOffToNewShell, NewShellThatEndsWithoutAcknowledgingFailsTheHandover) {

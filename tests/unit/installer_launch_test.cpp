@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/system_library.hpp"
+#include "platform/test_seams.hpp"
 #include "platform/text.hpp"
 
 namespace cv {
@@ -30,6 +32,7 @@ class InstallerLaunch : public testing::Test {
   void SetUp() override { fs::create_directories(staging); }
   void TearDown() override {
     ::SetEnvironmentVariableW(L"ZRQ_TEST_LAUNCH_ERROR", nullptr);
+    ::SetEnvironmentVariableW(L"ZRQ_TEST_ABSENT", nullptr);
     std::error_code ignored;
     fs::remove_all(staging, ignored);
   }
@@ -58,6 +61,20 @@ TEST_F(InstallerLaunch, DeclinedStartIsACancellationOtherFailuresAreSystemFailur
 
 TEST_F(InstallerLaunch, MissingFileFailsWithTheSystemError) {
   EXPECT_EQ(launch("exe", staging / "missing.exe"), std::make_pair(-9, nlohmann::json(2)));
+}
+
+// Windows 7 without KB2533623 (no SetDefaultDllDirectories): the search order
+// without the current directory would be handed on to the installer.
+TEST_F(InstallerLaunch, TheInstallerIsStartedWithTheDefaultDllSearch) {
+  using Values = std::vector<std::optional<std::wstring>>;
+  seams::forgetNoted();
+  launch("exe", staging / "missing.exe");
+  EXPECT_EQ(seams::noted(seams::Noted::DllDirectory), Values{});  // nothing to undo
+
+  ::SetEnvironmentVariableW(L"ZRQ_TEST_ABSENT", L"SetDefaultDllDirectories");
+  ASSERT_FALSE(restrictDllSearchToSystem());
+  launch("exe", staging / "missing.exe");
+  EXPECT_EQ(seams::noted(seams::Noted::DllDirectory), (Values{L"", std::nullopt, L""}));
 }
 
 }  // namespace

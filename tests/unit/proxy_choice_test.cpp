@@ -74,5 +74,25 @@ TEST(ProxyChoice, AnAnswerNobodyAskedForIsIgnored) {
             L"proxy.example:8080");
 }
 
+// For the life of the process: one search per host, whatever the requests.
+TEST(ProxyRoutes, EachHostIsDecidedOnceWhateverItsLetterCase) {
+  ProxyRoutes routes;
+  int decisions = 0;
+  const auto through = [&decisions](const wchar_t* proxy) {
+    return [&decisions, proxy] {
+      ++decisions;
+      ProxyChoice choice;
+      choice.route = ProxyRoute::Named;
+      choice.proxy = proxy;
+      return choice;
+    };
+  };
+  EXPECT_EQ(routes.routeFor(L"files.zrq.test", through(L"a:1")).proxy, L"a:1");
+  EXPECT_EQ(routes.routeFor(L"Files.ZRQ.test", through(L"b:2")).proxy, L"a:1");
+  EXPECT_EQ(routes.routeFor(L"check.zrq.test", through(L"b:2")).proxy, L"b:2");
+  EXPECT_EQ(routes.routeFor(L"check.zrq.test", through(L"c:3")).proxy, L"b:2");
+  EXPECT_EQ(decisions, 2);
+}
+
 }  // namespace
 }  // namespace cv

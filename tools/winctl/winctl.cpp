@@ -456,6 +456,78 @@ int cmdModules() {
     return 0;
 }
 
+// ---- message boxes ------------------------------------------------------------
+
+struct DialogSearch {
+    DWORD pid;
+    HWND found;
+};
+
+BOOL CALLBACK findDialog(HWND window, LPARAM param) {
+    auto* search = reinterpret_cast<DialogSearch*>(param);
+    wchar_t cls[64] = {};
+    GetClassNameW(window, cls, 64);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+    if (wcscmp(cls, L"#32770") != 0 || !IsWindowVisible(window) ||
+        (search->pid != 0 && pid != search->pid))
+        return TRUE;
+    search->found = window;
+    return FALSE;
+}
+
+std::wstring imageOf(DWORD pid) {
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snapshot == INVALID_HANDLE_VALUE) return {};
+    std::wstring image;
+    PROCESSENTRY32W entry{};
+    entry.dwSize = sizeof(entry);
+    for (BOOL more = Process32FirstW(snapshot, &entry); more; more = Process32NextW(snapshot, &entry))
+        if (entry.th32ProcessID == pid) image = entry.szExeFile;
+    CloseHandle(snapshot);
+    return image;
+}
+
+// Waits up to MS for a message box (a visible dialog of any process, or of
+// --pid's), prints its caption, its texts, its buttons and its program, then
+// presses its first button.
+int cmdAnswerMessageBox(DWORD timeoutMs) {
+    ULONGLONG deadline = GetTickCount64() + timeoutMs;
+    DialogSearch search{g_pid, nullptr};
+    for (;;) {
+        EnumWindows(findDialog, reinterpret_cast<LPARAM>(&search));
+        if (search.found) break;
+        if (GetTickCount64() >= deadline) {
+            emit(JsonLine().boolean("found", false).text());
+            return 1;
+        }
+        Sleep(20);
+    }
+    std::string texts = "[", buttons = "[";
+    HWND first = nullptr;
+    for (HWND child = GetWindow(search.found, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+        wchar_t cls[64] = {};
+        GetClassNameW(child, cls, 64);
+        std::wstring text;
+        if (!windowText(child, text)) continue;
+        bool button = _wcsicmp(cls, L"Button") == 0;
+        if (!button && (_wcsicmp(cls, L"Static") != 0 || text.empty())) continue;
+        std::string& list = button ? buttons : texts;
+        if (list.size() > 1) list += ",";
+        list += jsonString(text);
+        if (button && !first) first = child;
+    }
+    DWORD pid = 0;
+    GetWindowThreadProcessId(search.found, &pid);
+    JsonLine line;
+    line.boolean("found", true).number("pid", pid).str("image", imageOf(pid));
+    addText(line, "caption", search.found);
+    line.raw("texts", texts + "]").raw("buttons", buttons + "]");
+    line.boolean("pressed", first && PostMessageW(first, BM_CLICK, 0, 0));
+    emit(line.text());
+    return 0;
+}
+
 // Holds PATH open for reading without sharing deletion, as a game or a virus
 // scanner reading it would. Once a file whose name starts with PATH + "." and
 // ends in ".tmp" appears beside it (a writer is waiting to replace it), keeps
@@ -639,7 +711,8 @@ int cmdFetch(const wchar_t* url, const wchar_t* body) {
 int usage() {
     emitError(L"usage: winctl [--pid N] wait-window MS | state | watch MS INTERVAL | click | close | "
               L"key enter|esc | wait-gone MS | hold-mutex NAME MS | wait-event NAME MS | "
-              L"screenshot FILE.bmp | fetch URL [BODY] | modules | hold-file PATH MS TIMEOUT | list");
+              L"screenshot FILE.bmp | fetch URL [BODY] | modules | hold-file PATH MS TIMEOUT | list | "
+              L"answer-message-box MS");
     return 2;
 }
 
@@ -673,6 +746,10 @@ int wmain(int argc, wchar_t** argv) {
     if (cmd == L"wait-window" && argc == 3) {
         DWORD ms = argNumber(argv[2], ok1);
         return ok1 ? cmdWaitWindow(ms) : usage();
+    }
+    if (cmd == L"answer-message-box" && argc == 3) {
+        DWORD ms = argNumber(argv[2], ok1);
+        return ok1 ? cmdAnswerMessageBox(ms) : usage();
     }
     if (cmd == L"wait-gone" && argc == 3) {
         DWORD ms = argNumber(argv[2], ok1);

@@ -141,6 +141,11 @@ class Driver:
         """[{"name", "path"}] of the DLLs loaded in the process that owns the window."""
         return self._one("modules").get("modules", [])
 
+    def answer_message_box(self, timeout=15.0):
+        """Waits for a message box, presses its first button and returns what it
+        showed: {"found", "pid", "image", "caption", "texts", "buttons", "pressed"}."""
+        return self._one("answer-message-box", int(timeout * 1000), timeout=timeout + 30)
+
     def hold_file(self, path, ms_after_writer, timeout_ms):
         """Starts holding a file open for reading without sharing deletion (see winctl
         hold-file); returns the running command once the file is held."""
