@@ -1,29 +1,39 @@
 #!/usr/bin/env bash
 # Measures the shell under Wine and prints every figure with its goal: download
 # throughput against a minimal reference client, peak memory, time to a visible
-# window, Cancel to exit, exe sizes. Not part of the tests; takes ~10 minutes
-# with the defaults (5 runs of each, a 1 GiB installer).
+# window, Cancel to exit, exe sizes, all for the 64-bit test build under Wine 8;
+# then time to a visible window and peak memory of the 32-bit shell under Wine
+# 10's WoW64 mode (tools/wow64). Not part of the tests; takes ~15 minutes with
+# the defaults (5 runs of each, a 1 GiB installer).
 #
-#   scripts/bench.sh [--runs N] [--size-mib M]
+#   scripts/bench.sh [--runs N] [--size-mib M] [--only a,b,...]
 #
 # ZRQ_BUILD_DIR picks another 64-bit build directory (default build/x64),
 # ZRQ_RELEASE_EXE another 32-bit exe (default build/i686/src/zrq-setup.exe).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 jobs=${ZRQ_JOBS:-2}
+tools=(zrq-setup zrq-bench-client zrq-bench-window winctl ca-install test-installer)
 
 scripts/setup.sh
 build=${ZRQ_BUILD_DIR:-build/x64}
 if [ ! -f "$build/CMakeCache.txt" ]; then
   cmake --preset x64 -B "$build" >/dev/null
 fi
-cmake --build "$build" -j"$jobs" --target zrq-setup zrq-bench-client zrq-bench-window winctl ca-install test-installer
+cmake --build "$build" -j"$jobs" --target "${tools[@]}"
 if [ -z "${ZRQ_RELEASE_EXE:-}" ]; then
   cmake --preset i686 >/dev/null
   cmake --build --preset i686 -j"$jobs" --target zrq-setup
 fi
+cmake --preset i686-test >/dev/null
+cmake --build --preset i686-test -j"$jobs" --target "${tools[@]}"
+root=$(tools/wow64/make-root | tail -n 1)
 
 export ZRQ_BUILD_DIR="$PWD/$build"
 [ "${build#/}" != "$build" ] && export ZRQ_BUILD_DIR="$build"
 unset ZRQ_SHELL_EXE
-exec tools/netns-run /usr/bin/python3 tools/bench/bench.py "$@"
+echo "== the 64-bit test build under Wine 8"
+tools/netns-run /usr/bin/python3 tools/bench/bench.py "$@"
+echo "== the 32-bit shell under Wine 10's WoW64 mode"
+ZRQ_BUILD_DIR="$PWD/build/i686-test" tools/wow64/run "$root" \
+  tools/netns-run /usr/bin/python3 tools/bench/bench.py --only window,memory "$@"

@@ -7,9 +7,11 @@ tools/netns-run (the test host names resolve only there):
 
     tools/netns-run /usr/bin/python3 tools/bench/bench.py [--runs 5] [--size-mib 1024]
 
-ZRQ_BUILD_DIR (default build/x64) holds the 64-bit shell, the bench client and
-the test tools; ZRQ_RELEASE_EXE (default build/i686/src/zrq-setup.exe) is the
-32-bit exe whose size is reported.
+ZRQ_BUILD_DIR (default build/x64) holds the shell, the bench client and the
+test tools, of either architecture (build/i686-test for the 32-bit shell, run
+in the WoW64 root: memory is then that of the shell's own process, not of the
+start.exe that Wine runs it from); ZRQ_RELEASE_EXE (default
+build/i686/src/zrq-setup.exe) is the 32-bit exe whose size is reported.
 """
 
 import argparse
