@@ -130,9 +130,10 @@ WinHttpHandle openHttpSession(const wchar_t* userAgent, const std::wstring& url,
   const bool legacy = !session.valid();
   if (legacy) session.reset(openLegacy(userAgent, url, host, timeouts));
   ensure(session.valid(), NetworkFailure, "网络连接失败，请重试");
-  // No request is sent that could only fail in the handshake.
-  if (legacy)
-    ensure(offerTls12(session.get()), NetworkFailure, "此系统不支持 TLS 1.2 安全连接，请更新 Windows 后重试");
+  // No request is sent that could only fail in the handshake: a WinHTTP that
+  // cannot be asked for TLS 1.1 and 1.2 offers the file host only TLS 1.0. Like
+  // every other option that cannot be set, it is a failed initialisation.
+  if (legacy) ensure(offerTls12(session.get()), NetworkFailure, "网络初始化失败");
   ensure(setTimeouts(session.get(), timeouts), NetworkFailure, "网络初始化失败");
   return session;
 }

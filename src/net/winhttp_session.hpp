@@ -20,9 +20,9 @@ struct SessionTimeouts {
 // server, else WinHTTP's default), decided once per host for the life of the
 // process, and it offers TLS 1.1 and 1.2 as well.
 // The timeouts are set on the session. Throws Error(-7, "网络连接失败，请重试")
-// when no session can be opened; Error(-7, "此系统不支持 TLS 1.2 安全连接，请更新 Windows 后重试")
-// when that older WinHTTP cannot be asked for TLS 1.1 and 1.2, before any
-// request; Error(-7, "网络初始化失败") when the timeouts cannot be set.
+// when no session can be opened; Error(-7, "网络初始化失败") when that older
+// WinHTTP cannot be asked for TLS 1.1 and 1.2 (before any request) or when the
+// timeouts cannot be set.
 WinHttpHandle openHttpSession(const wchar_t* userAgent, const std::wstring& url,
                               const std::wstring& host, const SessionTimeouts& timeouts);
 

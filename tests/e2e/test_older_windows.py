@@ -110,5 +110,5 @@ def test_a_winhttp_that_cannot_offer_tls_1_2_fails_before_any_request(shell, hos
     host.publish_package(1234)
     proc = shell.start(env={"ZRQ_TEST_ABSENT": WINDOWS_7["ZRQ_TEST_ABSENT"] +
                             ";WINHTTP_FLAG_SECURE_PROTOCOL_TLS1_2"})
-    expect_failure(proc, prefix, "此系统不支持 TLS 1.2 安全连接，请更新 Windows 后重试", -7)
+    expect_failure(proc, prefix, "网络初始化失败", -7)
     assert host.requests() == []
