@@ -137,8 +137,7 @@ def prefix(request, wine_template, work_dir):
                stem="warm-up", check=False)
         yield wp
     finally:
-        wp.kill_server()
-        wp.remove()
+        wp.discard()
 
 
 @pytest.fixture

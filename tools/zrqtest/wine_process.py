@@ -63,6 +63,27 @@ def program_pid(proc):
     return pids[0] if pids else None
 
 
+def prefix_pids(prefix_path):
+    """Linux pids of every live process of a Wine prefix: its server and its
+    programs, all started with WINEPREFIX naming it."""
+    wanted = ("WINEPREFIX=%s" % prefix_path).encode()
+    return [int(entry) for entry in os.listdir("/proc")
+            if entry.isdigit() and wanted in _read(int(entry), "environ").split(b"\0")
+            and alive(int(entry))]
+
+
+def kill_all(pids, timeout=10.0):
+    """Kills the processes and returns whether all were gone within timeout."""
+    for pid in pids:
+        _signal(pid)
+    deadline = time.monotonic() + timeout
+    while any(alive(pid) for pid in pids):
+        if time.monotonic() >= deadline:
+            return False
+        time.sleep(0.005)
+    return True
+
+
 def alive(pid):
     """Running and not a zombie."""
     status = _read(pid, "stat")

@@ -256,6 +256,14 @@ class WinePrefix:
         shutil.rmtree(self.path, ignore_errors=True)
         shutil.rmtree(self.log_dir, ignore_errors=True)
 
+    def discard(self):
+        """Kills everything of the prefix at once and removes it. What the server
+        had not yet saved of the registry is lost with it, so only for a prefix
+        nobody reads again (kill_server takes Wine 10 about 0.8 s)."""
+        if not wine_process.kill_all(wine_process.prefix_pids(self.path)):
+            self.kill_server()
+        self.remove()
+
 
 def _cp(flags, src, dst_dir):
     subprocess.run(["cp", flags, str(src), str(dst_dir) + "/"], check=True,
