@@ -22,7 +22,9 @@ bool probeRangeAnswer(const std::string& caFile, const std::string& what, const 
     found = "no answer: " + outcome.transportError;
   } else if (!shellContinuesWith(start, size, outcome.status, outcome.contentRange)) {
     found = describeRangeAnswer(outcome.status, outcome.contentRange);
-    if (!outcome.location.empty()) found += ", a redirect to " + outcome.location + " (not followed)";
+    if (!outcome.location.empty()) {
+      found += ", a redirect to " + outcome.location + " (not followed)";
+    }
   } else if (sample.differs()) {
     found = "status 206, but byte " + std::to_string(start + sample.matched()) +
             " differs from the file's";

@@ -31,7 +31,7 @@ bool shellContinuesWith(std::uint64_t start, std::uint64_t size, long status,
 
 std::string describeRangeAnswer(long status, const std::optional<std::string>& contentRange) {
   std::string out = "status " + std::to_string(status);
-  if (status == 200) return out + ": the whole file, the host ignores ranges";
+  if (status == 200) return out + " (the whole file: the host ignores ranges)";
   if (contentRange) return out + " with Content-Range " + quoted(*contentRange);
   return out + " without Content-Range";
 }

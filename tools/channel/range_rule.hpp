@@ -22,7 +22,7 @@ bool shellContinuesWith(std::uint64_t start, std::uint64_t size, long status,
                         const std::optional<std::string>& contentRange);
 
 // An answer the shell does not continue with, as an operator is told of it:
-// "status 200: the whole file, the host ignores ranges".
+// "status 200 (the whole file: the host ignores ranges)".
 std::string describeRangeAnswer(long status, const std::optional<std::string>& contentRange);
 
 }  // namespace zrq::channel

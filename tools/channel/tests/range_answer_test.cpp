@@ -47,7 +47,8 @@ TEST(RangeRule, OnlyA206WithExactlyTheAskedRangeIsContinued) {
 }
 
 TEST(RangeRule, AnAnswerNotContinuedIsNamedForTheOperator) {
-  EXPECT_EQ(describeRangeAnswer(200, std::nullopt), "status 200: the whole file, the host ignores ranges");
+  EXPECT_EQ(describeRangeAnswer(200, std::nullopt),
+            "status 200 (the whole file: the host ignores ranges)");
   EXPECT_EQ(describeRangeAnswer(206, std::string("bytes 0-9/10")),
             "status 206 with Content-Range \"bytes 0-9/10\"");
   EXPECT_EQ(describeRangeAnswer(206, std::nullopt), "status 206 without Content-Range");
@@ -84,7 +85,8 @@ TEST(TailSample, TheSampledBytesMatchTheirRangeHoweverTheStreamsAreCut) {
       TailSample tail(500, file.size(), 4096);
       stream(file, fileChunk, [&](const char* d, unsigned long n) { tail.take(d, n); });
       EXPECT_EQ(tail.length(), 500u);
-      stream(file.substr(500), bodyChunk, [&](const char* d, unsigned long n) { tail.compare(d, n); });
+      stream(file.substr(500), bodyChunk,
+             [&](const char* d, unsigned long n) { tail.compare(d, n); });
       EXPECT_TRUE(tail.allMatched()) << fileChunk << "/" << bodyChunk;
       EXPECT_EQ(tail.matched(), 500u);
     }
@@ -103,7 +105,8 @@ TEST(TailSample, AnotherRangeAShortBodyOrOneChangedByteIsCaught) {
   EXPECT_TRUE(fromZero.differs());
 
   TailSample shortBody = sampled();
-  stream(file.substr(500, 300), 100, [&](const char* d, unsigned long n) { shortBody.compare(d, n); });
+  stream(file.substr(500, 300), 100,
+         [&](const char* d, unsigned long n) { shortBody.compare(d, n); });
   EXPECT_FALSE(shortBody.differs());
   EXPECT_FALSE(shortBody.allMatched());
   EXPECT_EQ(shortBody.matched(), 300u);
