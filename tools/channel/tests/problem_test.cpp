@@ -2,10 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <sstream>
-
-#include "report.hpp"
-
 #include "app/error.hpp"
 #include "net/rule_error.hpp"
 
@@ -68,30 +64,6 @@ TEST(Problem, MembersAreFoundByDottedPath) {
   EXPECT_EQ(memberAt(doc, "a.x"), nullptr);
   EXPECT_EQ(memberAt(doc, "c.d"), nullptr);
   EXPECT_EQ(memberAt(json::array(), "a"), nullptr);
-}
-
-TEST(Report, WarningsFollowTheirEntryAndLeaveTheExitCodeAlone) {
-  Report report("probe");
-  Entry& entry = report.add("package 1001");
-  entry.summary = "installer 200";
-  entry.warnings.push_back({"installer u with Range: bytes=5-", "answered with status 206",
-                            "status 200", "", "players then restart from byte 0"});
-  report.add("package 1002").problems.push_back({"installer u", "", "404", "下载不可用", ""});
-  std::ostringstream lines;
-  report.printLines(lines);
-  EXPECT_EQ(lines.str(),
-            "OK   package 1001: installer 200\n"
-            "WARN package 1001: installer u with Range: bytes=5- must be answered with status 206, "
-            "found: status 200; players then restart from byte 0\n"
-            "FAIL package 1002: installer u: 404; the player sees \"下载不可用\"\n");
-  const json out = report.toJson();
-  EXPECT_EQ(out["entries"][0]["ok"], true);
-  EXPECT_EQ(out["entries"][0]["warnings"][0]["effect"], "players then restart from byte 0");
-  EXPECT_EQ(out["entries"][1]["warnings"], json::array());
-  EXPECT_EQ(report.exitCode(), 1);
-  Report warnedOnly("probe");
-  warnedOnly.add("manifest").warnings.push_back({"shell u", "", "status 200", "", ""});
-  EXPECT_EQ(warnedOnly.exitCode(), 0);
 }
 
 }  // namespace
