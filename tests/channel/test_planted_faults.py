@@ -19,8 +19,9 @@ BROKEN_RULE = "1003"         # displayName of 258 bytes
 REDIRECTED = "1004"          # nginx answers its configuration with a 302
 MISSING = "1005"             # no configuration at all
 REFUSED = "1006"             # the check endpoint refuses it
+RANGES_IGNORED = "1007"      # nginx answers a range request for its installer with the whole file
 WRONG_NAME_PORT = 8443       # the same tree behind a certificate for another name
-PACKAGES = (GOOD, SWAPPED_INSTALLER, BROKEN_RULE, REDIRECTED, MISSING, REFUSED)
+PACKAGES = (GOOD, SWAPPED_INSTALLER, BROKEN_RULE, REDIRECTED, MISSING, REFUSED, RANGES_IGNORED)
 REDIRECT_TARGET = "https://other.zrq.test/pc/config/%s.json" % REDIRECTED
 
 
@@ -28,7 +29,7 @@ REDIRECT_TARGET = "https://other.zrq.test/pc/config/%s.json" % REDIRECTED
 def faulty_host(channel_tool, release_exe, installer_bytes, tls, work_dir, namespace):
     base = work_dir / "faults"
     root = base / "tree"
-    for package_id in (GOOD, SWAPPED_INSTALLER, BROKEN_RULE, REDIRECTED, REFUSED):
+    for package_id in (GOOD, SWAPPED_INSTALLER, BROKEN_RULE, REDIRECTED, REFUSED, RANGES_IGNORED):
         publish_package(channel_tool, root, package_id,
                         make_installer(base, installer_bytes, package_id))
     publish_shell(channel_tool, root, release_exe)
@@ -42,8 +43,10 @@ def faulty_host(channel_tool, release_exe, installer_bytes, tls, work_dir, names
 
     other_cert, other_key = issue_server_certificate(tls.ca_cert, tls.ca_key, base / "tls",
                                                      ("other.zrq.test",), "other")
-    redirect = "    location = /pc/config/%s.json { return 302 %s; }" % (REDIRECTED, REDIRECT_TARGET)
-    sites = [FileHostSite(root, tls.server_cert, tls.server_key, extra=redirect),
+    planted = "\n".join((
+        "    location = /pc/config/%s.json { return 302 %s; }" % (REDIRECTED, REDIRECT_TARGET),
+        "    location = /pc/installers/%s/setup.exe { max_ranges 0; }" % RANGES_IGNORED))
+    sites = [FileHostSite(root, tls.server_cert, tls.server_key, extra=planted),
              FileHostSite(root, other_cert, other_key, listen="127.0.0.2:%d" % WRONG_NAME_PORT)]
     with NginxFileHost(base / "nginx", sites) as nginx:
         yield root, nginx
@@ -61,7 +64,7 @@ def test_check_finds_the_faults_that_lie_in_the_tree(channel_tool, faulty_host):
     assert code == 1
     entries = entries_by_name(report)
     config = lambda package_id: entries["pc/config/%s.json" % package_id]  # noqa: E731
-    for package_id in (GOOD, REDIRECTED, REFUSED):
+    for package_id in (GOOD, REDIRECTED, REFUSED, RANGES_IGNORED):
         assert config(package_id)["ok"], config(package_id)
     assert entries["pc/shell/latest.json"]["ok"]
 
@@ -85,6 +88,8 @@ def test_probe_finds_every_fault(channel_tool, faulty_host, refusing_check, tls)
     package = lambda package_id: entries["package " + package_id]  # noqa: E731
     assert entries["manifest"]["ok"], entries["manifest"]
     assert package(GOOD)["ok"], package(GOOD)
+    assert [name for name, entry in entries.items() if entry["warnings"]] == [
+        "package " + RANGES_IGNORED]
 
     assert player_messages(package(SWAPPED_INSTALLER)) == ["安装文件校验失败，请重试"]
     assert player_messages(package(BROKEN_RULE)) == ["游戏信息无效"]
@@ -102,7 +107,23 @@ def test_probe_finds_every_fault(channel_tool, faulty_host, refusing_check, tls)
     assert player_messages(package(REFUSED)) == ["当前渠道暂不允许下载"]
     # A configuration the shell refuses is never followed by a check; a refused one is.
     checked = sorted(json.loads(r.body)["packageId"] for r in refusing_check.check_requests())
-    assert checked == sorted([GOOD, SWAPPED_INSTALLER, REFUSED])
+    assert checked == sorted([GOOD, SWAPPED_INSTALLER, REFUSED, RANGES_IGNORED])
+
+
+def test_probe_warns_of_a_host_that_ignores_ranges_and_still_exits_0(channel_tool, faulty_host,
+                                                                      check_endpoint, tls):
+    args = ("probe", "--file-host", FILE_HOST, "--check-host", CHECK_HOST, "--ca", tls.ca_cert,
+            RANGES_IGNORED)
+    code, report = channel_tool.report(*args, expect=0)
+    package = entries_by_name(report)["package " + RANGES_IGNORED]
+    assert package["ok"] and package["installer"]["range"]["status"] == 200
+    (warning,) = package["warnings"]
+    assert "status 200" in warning["found"] and "ignores ranges" in warning["found"]
+    assert "byte 0" in warning["effect"]
+    lines = channel_tool.ok(*args).splitlines()
+    assert [line[:5] for line in lines] == ["OK   ", "OK   ", "WARN "], lines
+    assert lines[2].startswith("WARN package %s: installer https://%s/pc/installers/%s/setup.exe "
+                               "with Range: bytes=" % (RANGES_IGNORED, FILE_HOST, RANGES_IGNORED))
 
 
 def test_probe_refuses_a_certificate_for_another_name(channel_tool, faulty_host, tls):

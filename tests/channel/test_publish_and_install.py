@@ -15,6 +15,7 @@ from channel_tree import (CHANNEL_CODE, CHECK_HOST, FILE_HOST, entries_by_name, 
 
 PACKAGE = "1001"
 SHELL_TARGET = "/pc/shell/2/zrq-setup.exe"
+INSTALLER_TARGET = "/pc/installers/1001/setup.exe"
 HEADERS = ("user_agent", "content_type", "cache_control", "pragma", "accept", "accept_encoding")
 
 
@@ -52,6 +53,18 @@ def test_shell_installs_what_the_toolkit_published_and_probe_makes_its_requests(
         "installer"]["sha256"]
     assert package["installer"]["bytes"] == installer.stat().st_size
     probe_requests = nginx.requests()[probe_from:]
+    # nginx continues a broken download the way the shell asks it to.
+    ranges = []
+    for target, facts in ((SHELL_TARGET, entries_by_name(probed)["manifest"]["shell"]),
+                          (INSTALLER_TARGET, package["installer"])):
+        size = (root / target.lstrip("/")).stat().st_size
+        ranges.append((target, "bytes=%d-" % (size // 2), "206"))
+        assert (facts["range"]["status"], facts["range"]["contentRange"],
+                facts["range"]["continues"]) == (
+                    206, "bytes %d-%d/%d" % (size // 2, size - 1, size), True), facts
+    assert [entry["warnings"] for entry in probed["entries"]] == [[], []]
+    assert [(r["target"], r["range"], r["status"]) for r in probe_requests
+            if r["range"] != "-"] == ranges
 
     shell_from = len(nginx.requests())
     proc = channel_shell.start(name=copy.name, exe=copy)
@@ -64,20 +77,22 @@ def test_shell_installs_what_the_toolkit_published_and_probe_makes_its_requests(
 
     # What crossed the wire: the same documents and files, asked for the same way.
     # The probe also fetches the announced shell, which only older shells download.
+    # Its range requests come on top.
     def wire(requests):
         return [(r["method"], r["target"], r["status"]) + tuple(r[h] for h in HEADERS)
-                for r in requests if r["target"] != SHELL_TARGET]
+                for r in requests if r["target"] != SHELL_TARGET and r["range"] == "-"]
     assert wire(probe_requests) == wire(shell_requests)
     assert [r["target"] for r in shell_requests] == [
-        "/pc/shell/latest.json", "/pc/config/1001.json", "/pc/installers/1001/setup.exe"]
-    assert [r["status"] for r in probe_requests if r["target"] == SHELL_TARGET] == ["200"]
+        "/pc/shell/latest.json", "/pc/config/1001.json", INSTALLER_TARGET]
+    assert [r["status"] for r in probe_requests if r["target"] == SHELL_TARGET] == ["200", "206"]
     assert {r["user_agent"] for r in shell_requests} == {"ZRQSetup/1.0"}
     probe_check, shell_check = check_endpoint.check_requests()
     assert probe_check.body == shell_check.body
     assert probe_check.header("Content-Type") == shell_check.header("Content-Type")
 
 
-def test_the_server_block_serves_files_as_they_are_and_never_redirects(served_tree, tls):
+def test_the_server_block_serves_files_as_they_are_ranges_too_and_never_redirects(served_tree,
+                                                                                 tls):
     root, installer, _ = served_tree
     context = ssl.create_default_context(cafile=str(tls.ca_cert))
 
@@ -90,10 +105,21 @@ def test_the_server_block_serves_files_as_they_are_and_never_redirects(served_tr
         finally:
             connection.close()
 
-    status, headers, body = get("/pc/installers/1001/setup.exe", **{"Accept-Encoding": "gzip"})
-    assert status == 200 and body == installer.read_bytes()
+    whole = installer.read_bytes()
+    status, headers, body = get(INSTALLER_TARGET, **{"Accept-Encoding": "gzip"})
+    assert status == 200 and body == whole
     assert "Content-Encoding" not in headers
     assert "immutable" in headers["Cache-Control"]
+    size, start = len(whole), len(whole) // 2
+    status, headers, body = get(INSTALLER_TARGET, Range="bytes=%d-" % start,
+                                **{"Accept-Encoding": "gzip"})
+    assert (status, headers["Content-Range"]) == (206, "bytes %d-%d/%d" % (start, size - 1, size))
+    assert body == whole[start:] and "immutable" in headers["Cache-Control"]
+    # One range is all a shell asks for; more get the whole file, past the end a 416.
+    status, headers, body = get(INSTALLER_TARGET, Range="bytes=0-0,%d-" % start)
+    assert (status, headers.get("Content-Range"), body == whole) == (200, None, True)
+    status, headers, _ = get(INSTALLER_TARGET, Range="bytes=%d-" % size)
+    assert (status, headers.get("Content-Range")) == (416, "bytes */%d" % size)
     status, headers, body = get("/pc/config/1001.json")
     assert status == 200 and body == (root / "pc/config/1001.json").read_bytes()
     assert headers["Content-Type"].startswith("application/json")

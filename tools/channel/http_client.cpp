@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <memory>
+#include <string>
 
 #include <curl/curl.h>
 
@@ -23,50 +24,64 @@ struct Transfer {
   CURL* curl;
 };
 
-bool statusIs200(CURL* curl) {
-  long status = 0;
-  curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);
-  return status == 200;
-}
+// The status whose body is read: 200, or 206 for a range request.
+long wantedStatus(const HttpRequest& request) { return request.rangeStart ? 206 : 200; }
 
 size_t onBody(char* data, size_t size, size_t count, void* context) {
   auto& transfer = *static_cast<Transfer*>(context);
-  const size_t length = size * count;
-  // Like the shell: a body is read only after a 200.
-  if (!statusIs200(transfer.curl)) return 0;
+  size_t length = size * count;
+  // Like the shell: a body is read only after a 200 (a 206 when it asked for a range).
+  long status = 0;
+  curl_easy_getinfo(transfer.curl, CURLINFO_RESPONSE_CODE, &status);
+  if (status != wantedStatus(transfer.request)) return 0;
   if (length == 0) return 0;
+  const std::uint64_t room = transfer.request.bodyLimit - transfer.outcome.bodyBytes;
+  const bool pastLimit = length > room;
+  if (pastLimit) length = static_cast<size_t>(room);
   try {
-    transfer.request.onData(data, static_cast<unsigned long>(length));
+    if (length > 0) transfer.request.onData(data, static_cast<unsigned long>(length));
   } catch (...) {
     transfer.outcome.sinkError = std::current_exception();
     return 0;
   }
   transfer.outcome.bodyBytes += length;
   if (transfer.request.onProgress) transfer.request.onProgress(transfer.outcome.bodyBytes);
+  if (pastLimit) {
+    transfer.outcome.stoppedAtLimit = true;
+    return 0;
+  }
   return length;
 }
 
-// Keeps the Location header of the answer (the last one, after any interim answer).
+// The value of a header line named `name` (lower case, with its colon), or
+// nothing when the line has another name.
+std::optional<std::string> headerValue(const std::string& line, const char* name) {
+  const size_t nameLength = std::char_traits<char>::length(name);
+  if (line.size() <= nameLength) return std::nullopt;
+  for (size_t i = 0; i < nameLength; ++i) {
+    const char c = line[i];
+    if ((c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c) != name[i]) {
+      return std::nullopt;
+    }
+  }
+  const std::string value = line.substr(nameLength);
+  const auto first = value.find_first_not_of(" \t");
+  const auto last = value.find_last_not_of(" \t\r\n");
+  return first == std::string::npos ? std::string() : value.substr(first, last - first + 1);
+}
+
+// Keeps the Location and Content-Range headers of the answer (the last one,
+// after any interim answer).
 size_t onHeader(char* data, size_t size, size_t count, void* context) {
   auto& transfer = *static_cast<Transfer*>(context);
   const size_t length = size * count;
   const std::string line(data, length);
-  constexpr char kName[] = "location:";
-  if (line.size() > sizeof kName - 1) {
-    bool match = true;
-    for (size_t i = 0; i + 1 < sizeof kName && match; ++i) {
-      const char c = line[i];
-      match = (c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c) == kName[i];
-    }
-    if (match) {
-      std::string value = line.substr(sizeof kName - 1);
-      const auto first = value.find_first_not_of(" \t");
-      const auto last = value.find_last_not_of(" \t\r\n");
-      transfer.outcome.location =
-          first == std::string::npos ? std::string() : value.substr(first, last - first + 1);
-    }
+  if (auto location = headerValue(line, "location:")) transfer.outcome.location = *location;
+  if (auto range = headerValue(line, "content-range:")) transfer.outcome.contentRange = range;
+  if (line.rfind("HTTP/", 0) == 0) {
+    transfer.outcome.location.clear();
+    transfer.outcome.contentRange.reset();
   }
-  if (line.rfind("HTTP/", 0) == 0) transfer.outcome.location.clear();
   return length;
 }
 
@@ -106,12 +121,16 @@ HttpOutcome performRequest(const HttpRequest& request) {
     return outcome;
   }
   std::unique_ptr<curl_slist, ListDeleter> headers;
-  for (const char* header : kHeaders) {
+  const auto addHeader = [&headers](const char* header) {
     curl_slist* grown = curl_slist_append(headers.get(), header);
     if (grown) {
       headers.release();
       headers.reset(grown);
     }
+  };
+  for (const char* header : kHeaders) addHeader(header);
+  if (request.rangeStart) {
+    addHeader(("Range: bytes=" + std::to_string(*request.rangeStart) + "-").c_str());
   }
   Transfer transfer{request, outcome, curl.get()};
   char errorText[CURL_ERROR_SIZE] = {};
@@ -146,13 +165,15 @@ HttpOutcome performRequest(const HttpRequest& request) {
   curl_easy_getinfo(h, CURLINFO_RESPONSE_CODE, &outcome.status);
 
   if (outcome.sinkError) return outcome;  // the sink's own failure says it all
-  if (outcome.status != 0 && outcome.status != 200) {
+  const long wanted = wantedStatus(request);
+  if (outcome.status != 0 && outcome.status != wanted) {
     outcome.shellMessage = "下载不可用或地址过期，请重试";
     return outcome;
   }
+  if (code == CURLE_WRITE_ERROR && outcome.stoppedAtLimit) return outcome;
   // A body cut short of its announced length ends like a complete one for the
   // shell (a zero-byte read); its size check decides.
-  if (code == CURLE_OK || (code == CURLE_PARTIAL_FILE && outcome.status == 200)) {
+  if (code == CURLE_OK || (code == CURLE_PARTIAL_FILE && outcome.status == wanted)) {
     if (code == CURLE_PARTIAL_FILE) outcome.note = errorText;
     return outcome;
   }

@@ -7,6 +7,9 @@
 #include "http_client.hpp"
 #include "judge.hpp"
 #include "net/game_config.hpp"
+#include "range_probe.hpp"
+#include "range_rule.hpp"
+#include "tail_sample.hpp"
 #include "url_parts.hpp"
 
 namespace zrq::channel {
@@ -112,17 +115,24 @@ bool fetchDocument(const ProbeOptions& options, const std::string& what, const s
   return true;
 }
 
-// A described file streamed from the host and held to its descriptor.
+// A described file streamed from the host and held to its descriptor; then,
+// when it arrived right, the host's answer to a request for its second half,
+// as a shell asks for the rest of a download that broke off.
 void downloadAndVerify(const ProbeOptions& options, const std::string& what,
                        const nlohmann::json& descriptor, const std::string& trustedHosts,
                        const std::string& label, Entry& entry, std::string& summary) {
   DescriptorCheck verify(descriptor);
-  ProgressLine progress(options.progress, label, verify.expectedSize());
+  const std::uint64_t size = verify.expectedSize();
+  TailSample tail(rangeProbeStart(size), size, kRangeSampleBytes);
+  ProgressLine progress(options.progress, label, size);
   const std::string url = descriptor.at("url").get<std::string>();
   nlohmann::json facts;
   const bool exchanged = exchange(
       options, what, url, std::string(), &trustedHosts,
-      [&](const char* data, unsigned long length) { verify(data, length); },
+      [&](const char* data, unsigned long length) {
+        verify(data, length);
+        tail.take(data, length);
+      },
       [&](std::uint64_t bytes) { progress(bytes); }, entry, facts);
   entry.facts[what] = facts;
   if (!exchanged) return;
@@ -138,9 +148,12 @@ void downloadAndVerify(const ProbeOptions& options, const std::string& what,
     return;
   }
   facts["sha256"] = verify.actualSha256();
-  entry.facts[what] = facts;
   summary += ", " + what + " 200 " + std::to_string(verify.bytesSeen()) + " bytes sha256 " +
              verify.actualSha256() + " in " + seconds(facts["seconds"].get<double>());
+  if (probeRangeAnswer(options.caFile, what, url, size, tail, entry, facts)) {
+    summary += ", range 206 " + expectedContentRange(tail.start(), size);
+  }
+  entry.facts[what] = facts;
 }
 
 void probeManifest(const ProbeOptions& options, const std::string& hosts, Report& report) {

@@ -54,6 +54,7 @@ std::string Problem::text() const {
   if (!limit.empty()) out += " must be " + limit;
   if (!found.empty()) out += (limit.empty() ? ": " : ", found: ") + found;
   if (!player.empty()) out += "; the player sees \"" + player + "\"";
+  if (!effect.empty()) out += "; " + effect;
   return out;
 }
 
@@ -62,6 +63,7 @@ nlohmann::json Problem::toJson() const {
   if (!limit.empty()) out["limit"] = limit;
   if (!found.empty()) out["found"] = found;
   if (!player.empty()) out["playerMessage"] = player;
+  if (!effect.empty()) out["effect"] = effect;
   return out;
 }
 

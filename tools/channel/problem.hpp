@@ -8,12 +8,14 @@
 namespace zrq::channel {
 
 // One thing wrong with a document, a file or an answer: which field, what the
-// shell allows there, what was found, and the message a player would see.
+// shell allows there, what was found, and the message a player would see (or,
+// for what the shell gets over without a message, what it costs players).
 struct Problem {
   std::string field;   // "displayName", "installer file", "configuration request"
   std::string limit;   // what the shell allows, empty when nothing more is to say
   std::string found;   // what is there instead, empty when not known
   std::string player;  // the shell's message in the window, empty when no player sees one
+  std::string effect{};  // what it costs players when they see no message, or empty
 
   std::string text() const;
   nlohmann::json toJson() const;

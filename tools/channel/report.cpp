@@ -27,6 +27,9 @@ void Report::printLines(std::ostream& out) const {
       }
     }
     out << '\n';
+    for (const Problem& warning : entry.warnings) {
+      out << "WARN " << entry.name << ": " << warning.text() << '\n';
+    }
   }
 }
 
@@ -35,10 +38,13 @@ nlohmann::json Report::toJson() const {
   for (const Entry& entry : entries_) {
     nlohmann::json problems = nlohmann::json::array();
     for (const Problem& problem : entry.problems) problems.push_back(problem.toJson());
+    nlohmann::json warnings = nlohmann::json::array();
+    for (const Problem& warning : entry.warnings) warnings.push_back(warning.toJson());
     nlohmann::json item = entry.facts;
     item["name"] = entry.name;
     item["ok"] = entry.ok();
     item["problems"] = std::move(problems);
+    item["warnings"] = std::move(warnings);
     if (!entry.summary.empty()) item["summary"] = entry.summary;
     entries.push_back(std::move(item));
   }

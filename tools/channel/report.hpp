@@ -11,11 +11,13 @@
 namespace zrq::channel {
 
 // One line of a command's report: a document, a file or a package, and either
-// what was found to be right or everything found wrong with it.
+// what was found to be right or everything found wrong with it; then a line
+// for each thing that works, but worse for players than it should.
 struct Entry {
   std::string name;
   std::string summary;            // shown when there are no problems
   std::vector<Problem> problems;  // none: OK
+  std::vector<Problem> warnings;  // not failures: they leave the exit code alone
   nlohmann::json facts = nlohmann::json::object();  // for --json
 
   bool ok() const { return problems.empty(); }
@@ -30,7 +32,8 @@ class Report {
   // 0 when every entry is OK, 1 otherwise.
   int exitCode() const { return ok() ? 0 : 1; }
 
-  // "OK   name: summary" or "FAIL name: problem; problem", one line per entry.
+  // "OK   name: summary" or "FAIL name: problem; problem", one line per entry,
+  // each followed by a "WARN name: warning" line per warning.
   void printLines(std::ostream& out) const;
   nlohmann::json toJson() const;
 

@@ -19,12 +19,12 @@ from .paths import REPO_ROOT
 NGINX = "/usr/sbin/nginx"
 SERVER_BLOCK = REPO_ROOT / "deploy" / "nginx" / "file-host.conf"
 LOG_FIELDS = ("method", "target", "status", "bytes", "user_agent", "content_type",
-              "cache_control", "pragma", "accept", "accept_encoding", "body_length")
+              "cache_control", "pragma", "accept", "accept_encoding", "body_length", "range")
 # Tab-separated, one request a line; "-" for a header that was not sent.
 LOG_FORMAT = "\\t".join(("$request_method", "$request_uri", "$status", "$body_bytes_sent",
                         "$http_user_agent", "$http_content_type", "$http_cache_control",
                         "$http_pragma", "$http_accept", "$http_accept_encoding",
-                        "$content_length"))
+                        "$content_length", "$http_range"))
 
 
 @dataclass
