@@ -22,11 +22,16 @@ std::optional<unsigned long> launchError();
 // while another handle to it does not share deletion (Wine renames regardless).
 bool windowsSharingOnReplace();
 
+// ZRQ_TEST_RETRY_WAIT_MS=<decimal>: every pause before a download asks again
+// lasts that long instead (for tests whose hosts keep failing).
+std::optional<unsigned> retryWaitMs();
+
 #else
 
 inline bool pretendsAbsent(const char*) { return false; }
 inline std::optional<unsigned long> launchError() { return std::nullopt; }
 inline bool windowsSharingOnReplace() { return false; }
+inline std::optional<unsigned> retryWaitMs() { return std::nullopt; }
 
 #endif
 
