@@ -82,6 +82,8 @@ void ResumableDownload::run(const Transfer& transfer) {
       // Longer than promised, or a host file shorter than what is kept.
       if (error.code == BadData) provedWrong_ = true;
       if (error.code != NetworkFailure) throw;
+      // The whole file arrived before the connection failed: nothing is missing.
+      if (sink_->complete()) break;
       failure = error;
     }
 

@@ -125,6 +125,15 @@ TEST(ResumableDownload, ABodyEndingEarlyCountsAsBrokenAndEveryNewByteStartsANewR
   EXPECT_EQ(h.waits, (std::vector<unsigned>{1000, 1000, 2000}));
 }
 
+TEST(ResumableDownload, AFailureAfterTheLastByteLeavesNothingToAskFor) {
+  Harness h(bodyOf(10000));
+  h.replies = {{200, std::nullopt, h.body, kBroken}};
+  h.run();
+  EXPECT_EQ(h.file, h.body);
+  EXPECT_EQ(h.download.requests(), 1u);
+  EXPECT_TRUE(h.waits.empty());
+}
+
 TEST(ResumableDownload, AHostThatIgnoresRangesSendsTheWholeFileAgain) {
   Harness h(bodyOf(10000));
   h.replies = {{200, std::nullopt, h.body.substr(0, 6000), kBroken}, {200, std::nullopt, h.body}};
