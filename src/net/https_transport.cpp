@@ -81,15 +81,22 @@ std::optional<std::string> headerValue(HINTERNET request, DWORD query, DWORD ind
   return narrow;
 }
 
+// A second header joins the first, so that the pair never passes for one.
+std::optional<std::string> joinedHeader(HINTERNET request, DWORD query) {
+  std::optional<std::string> joined;
+  for (DWORD index = 0; index < 2; ++index) {
+    const std::optional<std::string> value = headerValue(request, query, index);
+    if (!value) break;
+    joined = joined ? *joined + ", " + *value : *value;
+  }
+  return joined;
+}
+
 ResponseHead responseHead(HINTERNET request, DWORD status) {
   ResponseHead head;
   head.status = status;
-  // A second Content-Range joins the first, so that the pair never passes for one.
-  for (DWORD index = 0; index < 2; ++index) {
-    const std::optional<std::string> value = headerValue(request, WINHTTP_QUERY_CONTENT_RANGE, index);
-    if (!value) break;
-    head.contentRange = head.contentRange ? *head.contentRange + ", " + *value : *value;
-  }
+  head.contentRange = joinedHeader(request, WINHTTP_QUERY_CONTENT_RANGE);
+  head.contentEncoding = joinedHeader(request, WINHTTP_QUERY_CONTENT_ENCODING);
   return head;
 }
 

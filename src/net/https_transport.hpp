@@ -15,7 +15,9 @@ using Checkpoint = std::function<void()>;
 // The head of an answer, as far as a download that asks for a range reads it.
 struct ResponseHead {
   unsigned long status = 0;
-  std::optional<std::string> contentRange;  // as sent; repeated headers joined by ", "
+  // As sent; repeated headers joined by ", ".
+  std::optional<std::string> contentRange;
+  std::optional<std::string> contentEncoding;
 };
 // Judges an answer before any of its body: true reads the body, false ends the
 // request without it; throws to fail the request.

@@ -10,8 +10,19 @@
 namespace cv {
 
 namespace {
+
 constexpr char kBodyWrong[] = "安装文件校验失败，请重试";
 constexpr char kNoFileAnswer[] = "下载不可用或地址过期，请重试";
+
+// A body in a content coding (gzip, ...) is not the file's bytes, and a range
+// of it is a range of the coded bytes.
+bool isContentCoded(const ResponseHead& head) {
+  if (!head.contentEncoding) return false;
+  std::string coding = *head.contentEncoding;
+  for (char& c : coding) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+  return coding != "identity";
+}
+
 }  // namespace
 
 ResumableDownload::ResumableDownload(std::uint64_t size, std::string sha256, DownloadFile file,
@@ -48,8 +59,11 @@ void ResumableDownload::run(const Transfer& transfer) {
     ++requests_;
     events_.onPhase(DownloadPhase::Transferring);
     RangeVerdict verdict = RangeVerdict::Unavailable;
+    bool coded = false;
     const HeadCheck onHead = [&](const ResponseHead& head) {
       verdict = judgeRangeAnswer(from, size_, head.status, head.contentRange);
+      coded = isContentCoded(head);
+      if (coded && verdict == RangeVerdict::Append) verdict = RangeVerdict::Untrusted;
       switch (verdict) {
         case RangeVerdict::Append:
           return true;
@@ -85,6 +99,11 @@ void ResumableDownload::run(const Transfer& transfer) {
       // The whole file arrived before the connection failed: nothing is missing.
       if (sink_->complete()) break;
       failure = error;
+    }
+    // What a coded body left cannot be continued: it is not the file's beginning.
+    if (coded && verdict == RangeVerdict::FromStart) {
+      provedWrong_ = true;
+      throw *failure;
     }
 
     const bool broughtNewBytes = bytesHeld() > mostEverHeld;

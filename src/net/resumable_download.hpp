@@ -37,7 +37,8 @@ struct DownloadEvents {
 // any other answer is not used, and the next request asks for the whole file.
 // It gives up as RetryPolicy says, with the last failure's error. A body that
 // proves wrong (longer than its size, a host file shorter than the bytes
-// kept, the wrong digest) is never continued.
+// kept, the wrong digest) is never continued, nor is one in a content coding,
+// whose bytes are not the file's.
 class ResumableDownload {
  public:
   ResumableDownload(std::uint64_t size, std::string sha256, DownloadFile file, DownloadEvents events);
@@ -55,7 +56,8 @@ class ResumableDownload {
   // The kept bytes this run continued from (0 when there were none, or they
   // were found wrong before the first request).
   std::uint64_t continuedFrom() const { return continuedFrom_; }
-  // Whether the failure showed that the bytes held are not the described file's.
+  // Whether the failure showed that the bytes held are not (or need not be) the
+  // described file's: they are not worth keeping.
   bool provedWrong() const { return provedWrong_; }
 
  private:

@@ -42,6 +42,7 @@ struct Reply {
   std::string body;
   const char* failure = nullptr;  // a -7 message
   bool failsBeforeHead = false;
+  std::optional<std::string> contentEncoding;
 };
 
 Reply partial(const std::string& whole, std::uint64_t from) {
@@ -70,7 +71,7 @@ struct Harness {
       ASSERT_LT(next, replies.size()) << "more requests than scripted";
       const Reply& reply = replies[next++];
       if (reply.failsBeforeHead) throw Error(NetworkFailure, reply.failure);
-      if (!onHead(ResponseHead{reply.status, reply.contentRange})) return;
+      if (!onHead(ResponseHead{reply.status, reply.contentRange, reply.contentEncoding})) return;
       for (std::size_t at = 0; at < reply.body.size(); at += 1000)
         onData(reply.body.data() + at, static_cast<unsigned long>(std::min<std::size_t>(1000, reply.body.size() - at)));
       if (reply.failure) throw Error(NetworkFailure, reply.failure);
@@ -202,6 +203,20 @@ TEST(ResumableDownload, ABodyProvedWrongIsNeverContinued) {
   expectError([&] { shorter.run(); }, BadData, kBodyWrong);
   EXPECT_TRUE(shorter.download.provedWrong());
   EXPECT_EQ(shorter.waits.size(), 1u);
+
+  // A compressed body is not the file: what of it arrived is not continued.
+  Harness coded(bodyOf(10000));
+  coded.replies = {{200, std::nullopt, coded.body.substr(0, 4000), nullptr, false, std::string("gzip")}};
+  expectError([&] { coded.run(); }, BadData, kBodyWrong);
+  EXPECT_TRUE(coded.download.provedWrong());
+  EXPECT_TRUE(coded.waits.empty());
+  Harness codedRange(bodyOf(10000));
+  codedRange.replies = {{200, std::nullopt, codedRange.body.substr(0, 4000), kBroken},
+                        {206, expectedContentRange(4000, 10000), "zz", nullptr, false, std::string("GZIP")},
+                        {200, std::nullopt, codedRange.body, nullptr, false, std::string("Identity")}};
+  codedRange.run();
+  EXPECT_EQ(codedRange.file, codedRange.body);
+  EXPECT_EQ(codedRange.asked, (Asked{kWhole, 4000, kWhole}));
 
   Harness digest(bodyOf(10000), std::string(64, 'a'));
   digest.replies = {{200, std::nullopt, digest.body.substr(0, 4000), kBroken}, partial(digest.body, 4000)};
