@@ -163,14 +163,13 @@ void downloadToFile(const nlohmann::json& descriptor, const std::wstring& target
   const std::uint64_t size = expectedSize(descriptor);
   const std::string sha256 = descriptor.at("sha256").get<std::string>();
   const std::string url = descriptor.at("url").get<std::string>();
-  // The address is the same for every request: refused once, it is refused for good.
-  checkRequestTarget(url, true);
-  ensure(::GetFileAttributesW(target.c_str()) == INVALID_FILE_ATTRIBUTES, SystemFailure,
-         "无法创建安装文件");
-
   const std::wstring keptPath = joinPath(keptDirectory, keptPartialName(sha256, size));
   const std::uint64_t kept = plainFileLength(keptPath).value_or(0);
   ensure(enoughFreeSpace(target, kept <= size ? size - kept : size), SystemFailure, "磁盘空间不足");
+  ensure(::GetFileAttributesW(target.c_str()) == INVALID_FILE_ATTRIBUTES, SystemFailure,
+         "无法创建安装文件");
+  // The address is the same for every request: refused once, it is refused for good.
+  checkRequestTarget(url, true);
 
   DownloadSlot slot = openSlot(keptDirectory, keptPath, target);
   const DownloadFile file{

@@ -45,10 +45,6 @@ struct Reply {
   std::optional<std::string> contentEncoding;
 };
 
-Reply partial(const std::string& whole, std::uint64_t from) {
-  return {206, expectedContentRange(from, whole.size()), whole.substr(from)};
-}
-
 // A file in memory and a host that answers from a script; records what the
 // download asked, waited and showed.
 struct Harness {
@@ -99,110 +95,36 @@ struct Harness {
 using Asked = std::vector<std::optional<std::uint64_t>>;
 const std::optional<std::uint64_t> kWhole;
 
-TEST(ResumableDownload, ABrokenBodyIsContinuedFromWhereItStopped) {
-  Harness h(bodyOf(10000));
-  h.replies = {{200, std::nullopt, h.body.substr(0, 4000), kBroken}, partial(h.body, 4000)};
-  h.run();
-  EXPECT_EQ(h.file, h.body);
-  EXPECT_EQ(h.asked, (Asked{kWhole, 4000}));
-  EXPECT_EQ(h.waits, (std::vector<unsigned>{1000}));
-  EXPECT_EQ(h.phases, (std::vector<DownloadPhase>{DownloadPhase::Transferring, DownloadPhase::Waiting,
-                                                  DownloadPhase::Transferring}));
-  EXPECT_EQ(h.download.requests(), 2u);
-  EXPECT_EQ(h.download.continuedFrom(), 0u);
-  EXPECT_EQ(h.progress.back(), 10000u);
-  EXPECT_TRUE(h.progressFallsOnlyToZero());
-}
-
-TEST(ResumableDownload, ABodyEndingEarlyCountsAsBrokenAndEveryNewByteStartsANewRow) {
-  Harness h(bodyOf(10000));
-  h.replies = {{200, std::nullopt, h.body.substr(0, 2000)},
-               {206, expectedContentRange(2000, 10000), h.body.substr(2000, 3000), kBroken},
-               {0, std::nullopt, "", kRefused, true},
-               partial(h.body, 5000)};
-  h.run();
-  EXPECT_EQ(h.file, h.body);
-  EXPECT_EQ(h.asked, (Asked{kWhole, 2000, 5000, 5000}));
-  EXPECT_EQ(h.waits, (std::vector<unsigned>{1000, 1000, 2000}));
-}
-
-TEST(ResumableDownload, AFailureAfterTheLastByteLeavesNothingToAskFor) {
-  Harness h(bodyOf(10000));
-  h.replies = {{200, std::nullopt, h.body, kBroken}};
-  h.run();
-  EXPECT_EQ(h.file, h.body);
-  EXPECT_EQ(h.download.requests(), 1u);
-  EXPECT_TRUE(h.waits.empty());
-}
-
-TEST(ResumableDownload, AHostThatIgnoresRangesSendsTheWholeFileAgain) {
-  Harness h(bodyOf(10000));
-  h.replies = {{200, std::nullopt, h.body.substr(0, 6000), kBroken}, {200, std::nullopt, h.body}};
-  h.run();
-  EXPECT_EQ(h.file, h.body);
-  EXPECT_EQ(h.asked, (Asked{kWhole, 6000}));
-  EXPECT_NE(std::find(h.progress.begin(), h.progress.end(), 0u), h.progress.end());
-  EXPECT_TRUE(h.progressFallsOnlyToZero());
-}
-
-TEST(ResumableDownload, AnUntrustedRangeIsNeverSplicedAndTheNextRequestAsksForTheWholeFile) {
+// The end-to-end tests show drops, hosts that ignore ranges or keep failing,
+// and kept bytes continued; these are the answers a test host hardly gives.
+TEST(ResumableDownload, NoAnswerButExactlyTheRestIsSplicedAndTheWholeFileIsAskedForNext) {
   const std::string other = bodyOf(20000).substr(7, 10000);
-  for (const std::optional<std::string>& range :
-       {std::optional<std::string>(), std::optional<std::string>("bytes 0-5999/10000"),
-        std::optional<std::string>("bytes 4000-9999/10001")}) {
+  const std::pair<std::optional<std::string>, std::optional<std::string>> answers[] = {
+      {std::nullopt, std::nullopt},
+      {std::string("bytes 0-5999/10000"), std::nullopt},
+      {std::string("bytes 4000-9999/10001"), std::nullopt},
+      {expectedContentRange(4000, 10000), std::string("gzip")},
+  };
+  for (const auto& [range, coding] : answers) {
     Harness h(bodyOf(10000));
     h.replies = {{200, std::nullopt, h.body.substr(0, 4000), kBroken},
-                 {206, range, other.substr(4000)},
+                 {206, range, other.substr(4000), nullptr, false, coding},
                  {200, std::nullopt, h.body.substr(0, 5000), kBroken},
-                 {200, std::nullopt, h.body}};
+                 {200, std::nullopt, h.body, nullptr, false, std::string("Identity")}};
     h.run();
     EXPECT_EQ(h.file, h.body) << range.value_or("none");
     // Once a host answered a range wrongly, this run asks it for no other.
     EXPECT_EQ(h.asked, (Asked{kWhole, 4000, kWhole, kWhole}));
+    EXPECT_TRUE(h.progressFallsOnlyToZero());
   }
 }
 
-TEST(ResumableDownload, AHostThatKeepsFailingEndsWithTheLastFailureAndKeepsTheBytes) {
-  Harness h(bodyOf(10000));
-  h.replies = {{200, std::nullopt, h.body.substr(0, 4000), kBroken}};
-  for (int i = 0; i < 3; ++i) h.replies.push_back({0, std::nullopt, "", kRefused, true});
-  h.replies.push_back({503, std::nullopt, ""});
-  const Error error = errorFrom([&] { h.run(); });
-  EXPECT_EQ(error.code, NetworkFailure);
-  EXPECT_STREQ(error.what(), "下载不可用或地址过期，请重试");
-  EXPECT_EQ(h.download.requests(), 5u);
-  EXPECT_EQ(h.waits, (std::vector<unsigned>{1000, 2000, 4000, 8000}));
-  EXPECT_FALSE(h.download.provedWrong());
-  EXPECT_EQ(h.file, h.body.substr(0, 4000));
-}
-
-TEST(ResumableDownload, AFailureBeforeAnyByteStandsAtOnce) {
-  Harness refused(bodyOf(10000));
-  refused.replies = {{0, std::nullopt, "", kRefused, true}};
-  const Error error = errorFrom([&] { refused.run(); });
-  EXPECT_STREQ(error.what(), kRefused);
-  EXPECT_TRUE(refused.waits.empty());
-
-  Harness empty(bodyOf(10000));
-  empty.replies = {{200, std::nullopt, ""}};
-  expectError([&] { empty.run(); }, BadData, kBodyWrong);
-  EXPECT_TRUE(empty.waits.empty());
-  EXPECT_EQ(empty.download.requests(), 1u);
-}
-
-TEST(ResumableDownload, ABodyProvedWrongIsNeverContinued) {
-  Harness longer(bodyOf(10000));
-  longer.replies = {{200, std::nullopt, longer.body.substr(0, 4000), kBroken},
-                    {206, expectedContentRange(4000, 10000), longer.body.substr(4000) + "!"}};
-  expectError([&] { longer.run(); }, BadData, "安装文件大小不匹配");
-  EXPECT_TRUE(longer.download.provedWrong());
-
+TEST(ResumableDownload, BytesNotWorthKeepingAreMarkedSoAndNeverAskedForAgain) {
   Harness shorter(bodyOf(10000));
   shorter.replies = {{200, std::nullopt, shorter.body.substr(0, 4000), kBroken},
                      {416, std::string("bytes */3000"), ""}};
   expectError([&] { shorter.run(); }, BadData, kBodyWrong);
   EXPECT_TRUE(shorter.download.provedWrong());
-  EXPECT_EQ(shorter.waits.size(), 1u);
 
   // A compressed body is not the file: what of it arrived is not continued.
   Harness coded(bodyOf(10000));
@@ -210,68 +132,38 @@ TEST(ResumableDownload, ABodyProvedWrongIsNeverContinued) {
   expectError([&] { coded.run(); }, BadData, kBodyWrong);
   EXPECT_TRUE(coded.download.provedWrong());
   EXPECT_TRUE(coded.waits.empty());
-  Harness codedRange(bodyOf(10000));
-  codedRange.replies = {{200, std::nullopt, codedRange.body.substr(0, 4000), kBroken},
-                        {206, expectedContentRange(4000, 10000), "zz", nullptr, false, std::string("GZIP")},
-                        {200, std::nullopt, codedRange.body, nullptr, false, std::string("Identity")}};
-  codedRange.run();
-  EXPECT_EQ(codedRange.file, codedRange.body);
-  EXPECT_EQ(codedRange.asked, (Asked{kWhole, 4000, kWhole}));
 
-  Harness digest(bodyOf(10000), std::string(64, 'a'));
-  digest.replies = {{200, std::nullopt, digest.body.substr(0, 4000), kBroken}, partial(digest.body, 4000)};
-  expectError([&] { digest.run(); }, BadData, kBodyWrong);
-  EXPECT_TRUE(digest.download.provedWrong());
+  Harness refused(bodyOf(10000));
+  refused.replies = {{200, std::nullopt, refused.body.substr(0, 4000), kBroken},
+                     {503, std::nullopt, ""}, {503, std::nullopt, ""}, {503, std::nullopt, ""},
+                     {0, std::nullopt, "", kRefused, true}};
+  expectError([&] { refused.run(); }, NetworkFailure, kRefused);
+  EXPECT_FALSE(refused.download.provedWrong());
+  EXPECT_EQ(refused.waits, (std::vector<unsigned>{1000, 2000, 4000, 8000}));
 }
 
-TEST(ResumableDownload, KeptBytesAreContinuedWithARangeRequest) {
-  Harness h(bodyOf(10000));
-  h.download.adoptKept(h.body.data(), 3000);
-  h.file = h.body.substr(0, 3000);
-  h.replies = {partial(h.body, 3000)};
-  h.run();
-  EXPECT_EQ(h.file, h.body);
-  EXPECT_EQ(h.asked, (Asked{3000}));
-  EXPECT_EQ(h.download.continuedFrom(), 3000u);
-  EXPECT_EQ(h.download.requests(), 1u);
-}
+TEST(ResumableDownload, AFileCompleteBeforeAnyFurtherRequestIsVerifiedWithoutOne) {
+  Harness brokenAfterTheEnd(bodyOf(10000));
+  brokenAfterTheEnd.replies = {{200, std::nullopt, brokenAfterTheEnd.body, kBroken}};
+  brokenAfterTheEnd.run();
+  EXPECT_EQ(brokenAfterTheEnd.download.requests(), 1u);
 
-TEST(ResumableDownload, AWholeKeptFileIsUsedWhenItsDigestMatchesAndReplacedWhenNot) {
-  Harness right(bodyOf(5000));
-  right.download.adoptKept(right.body.data(), 5000);
-  right.run();
-  EXPECT_TRUE(right.asked.empty());
-  EXPECT_EQ(right.download.continuedFrom(), 5000u);
+  Harness keptWhole(bodyOf(5000));
+  keptWhole.download.adoptKept(keptWhole.body.data(), 5000);
+  keptWhole.run();
+  EXPECT_TRUE(keptWhole.asked.empty());
+  EXPECT_EQ(keptWhole.download.continuedFrom(), 5000u);
 
-  Harness wrong(bodyOf(5000));
-  const std::string changed = std::string(1, 'x') + wrong.body.substr(1);
-  wrong.download.adoptKept(changed.data(), 5000);
-  wrong.file = changed;
-  wrong.replies = {{200, std::nullopt, wrong.body}};
-  wrong.run();
-  EXPECT_EQ(wrong.file, wrong.body);
-  EXPECT_EQ(wrong.asked, (Asked{kWhole}));
-  EXPECT_EQ(wrong.download.continuedFrom(), 0u);
-}
-
-TEST(ResumableDownload, ACancelDuringTheWaitEndsTheDownloadAsACancel) {
-  Harness h(bodyOf(10000));
-  h.replies = {{200, std::nullopt, h.body.substr(0, 4000), kBroken}};
-  ResumableDownload cancelling(
-      h.body.size(), digestOf(h.body),
-      DownloadFile{[](const char*, unsigned long) { return true; }, [] {}},
-      DownloadEvents{[](std::uint64_t) {}, [](DownloadPhase) {},
-                     [](unsigned) { throw Error(Cancelled, "Extraction cancelled"); }});
-  const Error error = errorFrom([&] {
-    cancelling.run([&](std::optional<std::uint64_t>, const HeadCheck& onHead, const DataSink& onData) {
-      onHead(ResponseHead{200, std::nullopt});
-      onData(h.body.data(), 4000);
-      throw Error(NetworkFailure, kBroken);
-    });
-  });
-  EXPECT_EQ(error.code, Cancelled);
-  EXPECT_FALSE(cancelling.provedWrong());
-  EXPECT_EQ(cancelling.requests(), 1u);
+  // Kept whole but changed: downloaded afresh, from byte 0.
+  Harness keptChanged(bodyOf(5000));
+  const std::string changed = "x" + keptChanged.body.substr(1);
+  keptChanged.download.adoptKept(changed.data(), 5000);
+  keptChanged.file = changed;
+  keptChanged.replies = {{200, std::nullopt, keptChanged.body}};
+  keptChanged.run();
+  EXPECT_EQ(keptChanged.file, keptChanged.body);
+  EXPECT_EQ(keptChanged.asked, (Asked{kWhole}));
+  EXPECT_EQ(keptChanged.download.continuedFrom(), 0u);
 }
 
 }  // namespace
