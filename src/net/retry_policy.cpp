@@ -1,9 +1,7 @@
 #include "net/retry_policy.hpp"
 
 #include <algorithm>
-#include <chrono>
 #include <iterator>
-#include <thread>
 
 namespace cv {
 
@@ -14,15 +12,15 @@ std::optional<unsigned> RetryPolicy::afterFailure(bool broughtNewBytes) {
   return kRetryWaitsMs[step];
 }
 
-void waitCancellably(unsigned ms, const Checkpoint& checkpoint) {
-  using Clock = std::chrono::steady_clock;
-  const Clock::time_point end = Clock::now() + std::chrono::milliseconds(ms);
-  for (;;) {
+void waitCancellably(unsigned ms, const Checkpoint& checkpoint,
+                     const std::function<void(unsigned ms)>& sleep) {
+  for (unsigned left = ms; left > 0;) {
     checkpoint();
-    const Clock::time_point now = Clock::now();
-    if (now >= end) return;
-    std::this_thread::sleep_for(std::min<Clock::duration>(end - now, std::chrono::milliseconds(kWaitSliceMs)));
+    const unsigned slice = std::min(left, kWaitSliceMs);
+    sleep(slice);
+    left -= slice;
   }
+  checkpoint();
 }
 
 }  // namespace cv

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <optional>
 
 #include "net/https_transport.hpp"
@@ -22,10 +23,11 @@ class RetryPolicy {
   unsigned failuresInARow_ = 0;
 };
 
-// Sleeps for ms milliseconds in slices of at most kWaitSliceMs, calling the
-// checkpoint before each slice and at the end, so that a cancellation ends the
-// wait within one slice.
+// Sleeps for ms milliseconds in slices of at most kWaitSliceMs (through
+// sleep), calling the checkpoint before each slice and at the end, so that a
+// cancellation ends the wait within one slice.
 inline constexpr unsigned kWaitSliceMs = 50;
-void waitCancellably(unsigned ms, const Checkpoint& checkpoint);
+void waitCancellably(unsigned ms, const Checkpoint& checkpoint,
+                     const std::function<void(unsigned ms)>& sleep);
 
 }  // namespace cv

@@ -180,7 +180,8 @@ void downloadToFile(const nlohmann::json& descriptor, const std::wstring& target
       },
       [&slot] { ensure(emptyFile(slot.handle.get()), SystemFailure, "写入安装文件失败"); }};
   const DownloadEvents events{hooks.onProgress, hooks.onPhase, [&hooks](unsigned ms) {
-                                waitCancellably(retryWaitMs(ms), hooks.checkpoint);
+                                waitCancellably(retryWaitMs(ms), hooks.checkpoint,
+                                                [](unsigned slice) { ::Sleep(slice); });
                               }};
   const Transfer transfer = [&](std::optional<std::uint64_t> rangeStart, const HeadCheck& onHead,
                                 const DataSink& onData) {

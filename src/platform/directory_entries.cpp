@@ -25,8 +25,7 @@ std::uint64_t combine(DWORD high, DWORD low) {
 std::vector<DirectoryEntry> directoryEntries(const std::wstring& directory) {
   std::vector<DirectoryEntry> entries;
   WIN32_FIND_DATAW found{};
-  const FindHandle listing(::FindFirstFileExW(joinPath(directory, L"*").c_str(), FindExInfoBasic,
-                                              &found, FindExSearchNameMatch, nullptr, 0));
+  const FindHandle listing(::FindFirstFileW(joinPath(directory, L"*").c_str(), &found));
   if (!listing.valid()) return entries;
   do {
     const std::wstring name = found.cFileName;

@@ -2,7 +2,6 @@
 
 #include <windows.h>
 
-#include <cwctype>
 #include <string>
 
 #include "net/staging_layout.hpp"
@@ -22,9 +21,12 @@ bool isLinkOrMissing(const std::wstring& path) {
   return attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
 }
 
+// Both come from the system's own spelling of the same folders; letter case
+// is all that may differ.
 bool samePath(std::wstring a, std::wstring b) {
-  for (wchar_t& c : a) c = static_cast<wchar_t>(std::towlower(c));
-  for (wchar_t& c : b) c = static_cast<wchar_t>(std::towlower(c));
+  for (std::wstring* text : {&a, &b})
+    for (wchar_t& c : *text)
+      if (c >= L'A' && c <= L'Z') c = static_cast<wchar_t>(c - L'A' + L'a');
   return a == b;
 }
 
