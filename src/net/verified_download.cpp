@@ -190,7 +190,6 @@ void downloadToFile(const nlohmann::json& descriptor, const std::wstring& target
 
   std::optional<ResumableDownload> download;
   download.emplace(size, sha256, file, events);
-  bool discard = false;
   try {
     if (slot.kept && !continueKept(*download, slot.handle.get(), size, hooks)) {
       download.emplace(size, sha256, file, events);
@@ -201,7 +200,8 @@ void downloadToFile(const nlohmann::json& descriptor, const std::wstring& target
   } catch (const Error& error) {
     report = {download->requests(), download->continuedFrom()};
     // Kept are only bytes of the file that a later run can continue.
-    discard = error.code == Cancelled || download->provedWrong() || download->bytesHeld() == 0;
+    const bool discard =
+        error.code == Cancelled || download->provedWrong() || download->bytesHeld() == 0;
     slot.handle.reset();
     if (discard) ::DeleteFileW(slot.path.c_str());
     if (slot.kept) removeEmptyDirectoryQuietly(keptDirectory);
