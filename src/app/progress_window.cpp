@@ -136,6 +136,7 @@ void ProgressWindow::tick() {
   input.stage = state_.currentStage();
   input.cancelRequested = state_.cancelRequested.load();
   input.updating = state_.updating.load();
+  input.phase = state_.currentDownloadPhase();
   input.downloadedBytes = state_.downloadedBytes.load();
   input.totalBytes = state_.totalBytes.load();
   if (input.stage == Stage::Failed) {

@@ -16,6 +16,14 @@ enum class Stage : std::int32_t {
   Failed = 5,
 };
 
+// What a download is doing while the stage is Downloading.
+enum class DownloadPhase : std::int32_t {
+  Transferring = 0,  // receiving the file
+  Waiting = 1,       // the connection broke; waiting to ask again
+  CheckingKept = 2,  // hashing the bytes an earlier run kept, before continuing them
+  CheckingCopy = 3,  // hashing a copy an earlier run verified, before starting it
+};
+
 // What the window's close box or button does, decided under the state lock.
 enum class CloseDecision { CancelRequested, Destroy, Ignore };
 
@@ -27,11 +35,14 @@ class RunState {
   std::atomic<bool> updating{false};
   std::atomic<std::uint64_t> downloadedBytes{0};
   std::atomic<std::uint64_t> totalBytes{0};
+  std::atomic<std::int32_t> downloadPhase{0};
   // Written by the worker before it publishes Failed; read after that (or after the join).
   std::int32_t resultCode = 0;
 
   Stage currentStage() const { return static_cast<Stage>(stage.load()); }
   void publish(Stage next) { stage.exchange(static_cast<std::int32_t>(next)); }
+  DownloadPhase currentDownloadPhase() const { return static_cast<DownloadPhase>(downloadPhase.load()); }
+  void publish(DownloadPhase next) { downloadPhase.store(static_cast<std::int32_t>(next)); }
 
   // The cancellation checkpoint: throws Error(-10, "Extraction cancelled") once cancel was requested.
   void throwIfCancelled() const;

@@ -22,14 +22,27 @@ int downloadPercent(std::uint64_t downloadedBytes, std::uint64_t totalBytes) {
                           static_cast<double>(totalBytes));
 }
 
+const wchar_t* downloadStatusPrefix(DownloadPhase phase, bool updating) {
+  switch (phase) {
+    case DownloadPhase::Waiting:
+      return kRetryingPrefix;
+    case DownloadPhase::CheckingKept:
+      return kCheckingKeptPrefix;
+    case DownloadPhase::CheckingCopy:
+      return kCheckingCopyPrefix;
+    case DownloadPhase::Transferring:
+      break;
+  }
+  return updating ? kUpdatingPrefix : kDownloadingPrefix;
+}
+
 TickView viewForTick(const TickInput& input) {
   TickView view;
   view.buttonEnabled = input.stage != Stage::Launching && !input.cancelRequested;
   switch (input.stage) {
     case Stage::Downloading: {
       const int percent = downloadPercent(input.downloadedBytes, input.totalBytes);
-      const wchar_t* prefix = input.updating ? L"正在更新安装助手… " : L"正在下载安装文件… ";
-      view.statusText = prefix + std::to_wstring(percent) + L"%";
+      view.statusText = downloadStatusPrefix(input.phase, input.updating) + std::to_wstring(percent) + L"%";
       view.progressPosition = percent;
       view.marquee = Marquee::Stop;
       view.marqueeStyle = false;

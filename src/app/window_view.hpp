@@ -13,6 +13,12 @@ inline constexpr wchar_t kWindowCaption[] = L"游戏安装助手";
 inline constexpr wchar_t kInitialStatus[] = L"正在准备安装…";
 inline constexpr wchar_t kCancelText[] = L"取消";
 inline constexpr wchar_t kCloseText[] = L"关闭";
+// The status while downloading, each followed by the percentage and "%".
+inline constexpr wchar_t kDownloadingPrefix[] = L"正在下载安装文件… ";
+inline constexpr wchar_t kUpdatingPrefix[] = L"正在更新安装助手… ";
+inline constexpr wchar_t kRetryingPrefix[] = L"网络中断，正在重试… ";
+inline constexpr wchar_t kCheckingKeptPrefix[] = L"正在校验已下载的部分… ";
+inline constexpr wchar_t kCheckingCopyPrefix[] = L"正在校验已下载的安装文件… ";
 
 // Layout in 96-DPI units: x, y, width, height.
 struct Box {
@@ -32,6 +38,7 @@ struct TickInput {
   Stage stage = Stage::FetchingInfo;
   bool cancelRequested = false;
   bool updating = false;
+  DownloadPhase phase = DownloadPhase::Transferring;
   std::uint64_t downloadedBytes = 0;
   std::uint64_t totalBytes = 0;
   std::int32_t resultCode = 0;
@@ -52,6 +59,8 @@ struct TickView {
 };
 
 int downloadPercent(std::uint64_t downloadedBytes, std::uint64_t totalBytes);
+// The status text before the percentage while the stage is Downloading.
+const wchar_t* downloadStatusPrefix(DownloadPhase phase, bool updating);
 TickView viewForTick(const TickInput& input);
 
 }  // namespace cv

@@ -34,6 +34,13 @@ void DownloadSink::operator()(const char* data, unsigned long length) {
   onProgress_(bytesWritten_);
 }
 
+void DownloadSink::adopt(const char* data, unsigned long length) {
+  ensure(length <= expectedSize_ - bytesWritten_, BadData, "安装文件大小不匹配");
+  digest_.update(data, length);
+  bytesWritten_ += length;
+  onProgress_(bytesWritten_);
+}
+
 void DownloadSink::verify(const std::string& expectedSha256) {
   const bool complete = bytesWritten_ == expectedSize_;
   ensure(complete && toHex(digest_.finish()) == expectedSha256, BadData,

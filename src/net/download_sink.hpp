@@ -33,11 +33,15 @@ class DownloadSink {
   DownloadSink(std::uint64_t, const ChunkWriter&, Sha256&, ProgressCallback&&) = delete;
 
   void operator()(const char* data, unsigned long length);
+  // Bytes already in the file (kept from an earlier run, read back in order):
+  // counted, hashed and reported like received ones, but not written again.
+  void adopt(const char* data, unsigned long length);
 
   // After the body ended: the size must be exact and the digest text equal.
   void verify(const std::string& expectedSha256);
 
   std::uint64_t bytesWritten() const { return bytesWritten_; }
+  bool complete() const { return bytesWritten_ == expectedSize_; }
 
  private:
   std::uint64_t expectedSize_;

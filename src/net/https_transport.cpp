@@ -1,5 +1,6 @@
 #include "net/https_transport.hpp"
 
+#include <optional>
 #include <vector>
 
 #include "app/error.hpp"
@@ -53,10 +54,61 @@ void setDwordOption(HINTERNET handle, DWORD option, DWORD value) {
          "网络初始化失败");
 }
 
+std::wstring requestHeaders(const RequestOptions& options) {
+  std::wstring headers = kExtraHeaders;
+  if (options.rangeStart) headers += L"Range: bytes=" + std::to_wstring(*options.rangeStart) + L"-\r\n";
+  return headers;
+}
+
+// One header's value; nothing when the answer has none. Text that is not ASCII
+// is kept as '?' so that it can never match what a caller expects.
+std::optional<std::string> headerValue(HINTERNET request, DWORD query, DWORD index) {
+  DWORD size = 0;
+  DWORD at = index;
+  if (::WinHttpQueryHeaders(request, query, WINHTTP_HEADER_NAME_BY_INDEX, WINHTTP_NO_OUTPUT_BUFFER,
+                            &size, &at) != FALSE ||
+      ::GetLastError() != ERROR_INSUFFICIENT_BUFFER)
+    return std::nullopt;
+  std::wstring value(size / sizeof(wchar_t) + 1, L'\0');
+  size = static_cast<DWORD>(value.size() * sizeof(wchar_t));
+  at = index;
+  if (::WinHttpQueryHeaders(request, query, WINHTTP_HEADER_NAME_BY_INDEX, value.data(), &size,
+                            &at) == FALSE)
+    return std::nullopt;
+  value.resize(size / sizeof(wchar_t));
+  std::string narrow;
+  for (wchar_t c : value) narrow += c > 0 && c < 0x80 ? static_cast<char>(c) : '?';
+  return narrow;
+}
+
+// A second header joins the first, so that the pair never passes for one.
+std::optional<std::string> joinedHeader(HINTERNET request, DWORD query) {
+  std::optional<std::string> joined;
+  for (DWORD index = 0; index < 2; ++index) {
+    const std::optional<std::string> value = headerValue(request, query, index);
+    if (!value) break;
+    joined = joined ? *joined + ", " + *value : *value;
+  }
+  return joined;
+}
+
+ResponseHead responseHead(HINTERNET request, DWORD status) {
+  ResponseHead head;
+  head.status = status;
+  head.contentRange = joinedHeader(request, WINHTTP_QUERY_CONTENT_RANGE);
+  head.contentEncoding = joinedHeader(request, WINHTTP_QUERY_CONTENT_ENCODING);
+  return head;
+}
+
 }  // namespace
 
+void checkRequestTarget(const std::string& url, bool requireTrustedHost) {
+  checkRequestUrl(crackUrl(toWide(url)), requireTrustedHost);
+}
+
 void httpsRequest(const std::string& url, const std::string& body, bool requireTrustedHost,
-                  const DataSink& onData, const Checkpoint& checkpoint) {
+                  const DataSink& onData, const Checkpoint& checkpoint,
+                  const RequestOptions& options) {
   const std::wstring wideUrl = toWide(url);
   const RequestUrl target = crackUrl(wideUrl);
   checkRequestUrl(target, requireTrustedHost);
@@ -81,7 +133,8 @@ void httpsRequest(const std::string& url, const std::string& body, bool requireT
 
   checkpoint();
   const DWORD bodyLength = static_cast<DWORD>(body.size());
-  ensure(::WinHttpSendRequest(request.get(), kExtraHeaders, static_cast<DWORD>(-1L),
+  const std::wstring headers = requestHeaders(options);
+  ensure(::WinHttpSendRequest(request.get(), headers.c_str(), static_cast<DWORD>(-1L),
                               body.empty() ? WINHTTP_NO_REQUEST_DATA
                                            : const_cast<char*>(body.data()),
                               bodyLength, bodyLength, 0) != FALSE,
@@ -95,7 +148,12 @@ void httpsRequest(const std::string& url, const std::string& body, bool requireT
       ::WinHttpQueryHeaders(request.get(), WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER,
                             WINHTTP_HEADER_NAME_BY_INDEX, &status, &statusSize,
                             WINHTTP_NO_HEADER_INDEX) != FALSE;
-  ensure(statusRead && status == 200, NetworkFailure, "下载不可用或地址过期，请重试");
+  if (options.onHead) {
+    ensure(statusRead, NetworkFailure, "下载不可用或地址过期，请重试");
+    if (!options.onHead(responseHead(request.get(), status))) return;
+  } else {
+    ensure(statusRead && status == 200, NetworkFailure, "下载不可用或地址过期，请重试");
+  }
 
   std::vector<char> buffer(kReadChunk);
   for (;;) {

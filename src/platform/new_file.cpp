@@ -33,11 +33,14 @@ LocalMemory ownerDescriptor() {
 }  // namespace
 
 FileHandle createNewFile(const std::wstring& path) {
+  return openOwnFile(path, GENERIC_WRITE, CREATE_NEW);
+}
+
+FileHandle openOwnFile(const std::wstring& path, unsigned long access, unsigned long disposition) {
   const LocalMemory owner = ownerDescriptor();
   SECURITY_ATTRIBUTES asOwner{sizeof(asOwner), owner.get(), FALSE};
-  return FileHandle(::CreateFileW(path.c_str(), GENERIC_WRITE, 0,
-                                  owner.valid() ? &asOwner : nullptr, CREATE_NEW,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+  return FileHandle(::CreateFileW(path.c_str(), access, 0, owner.valid() ? &asOwner : nullptr,
+                                  disposition, FILE_ATTRIBUTE_NORMAL, nullptr));
 }
 
 }  // namespace cv

@@ -14,4 +14,9 @@ namespace cv {
 // with the system's error left for GetLastError.
 FileHandle createNewFile(const std::wstring& path);
 
+// The same for a file this handle alone may also read or open again: access
+// and disposition as CreateFileW takes them (CREATE_NEW, OPEN_ALWAYS, ...).
+// Only a file it creates gets the player as its owner.
+FileHandle openOwnFile(const std::wstring& path, unsigned long access, unsigned long disposition);
+
 }  // namespace cv

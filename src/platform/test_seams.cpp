@@ -25,6 +25,18 @@ std::string variable(const wchar_t* name) {
   return narrow;
 }
 
+std::optional<unsigned long> decimalVariable(const wchar_t* name) {
+  const std::string value = variable(name);
+  if (value.empty() || value.size() > 10) return std::nullopt;
+  unsigned long long number = 0;
+  for (char c : value) {
+    if (c < '0' || c > '9') return std::nullopt;
+    number = number * 10 + static_cast<unsigned>(c - '0');
+  }
+  if (number > 0xFFFFFFFFull) return std::nullopt;
+  return static_cast<unsigned long>(number);
+}
+
 }  // namespace
 
 bool pretendsAbsent(const char* name) {
@@ -39,16 +51,12 @@ bool pretendsAbsent(const char* name) {
   return false;
 }
 
-std::optional<unsigned long> launchError() {
-  const std::string value = variable(L"ZRQ_TEST_LAUNCH_ERROR");
-  if (value.empty() || value.size() > 10) return std::nullopt;
-  unsigned long long number = 0;
-  for (char c : value) {
-    if (c < '0' || c > '9') return std::nullopt;
-    number = number * 10 + static_cast<unsigned>(c - '0');
-  }
-  if (number > 0xFFFFFFFFull) return std::nullopt;
-  return static_cast<unsigned long>(number);
+std::optional<unsigned long> launchError() { return decimalVariable(L"ZRQ_TEST_LAUNCH_ERROR"); }
+
+std::optional<unsigned> retryWaitMs() {
+  const std::optional<unsigned long> value = decimalVariable(L"ZRQ_TEST_RETRY_WAIT_MS");
+  if (!value) return std::nullopt;
+  return static_cast<unsigned>(*value);
 }
 
 bool windowsSharingOnReplace() { return variable(L"ZRQ_TEST_WINDOWS_SHARING") == "1"; }

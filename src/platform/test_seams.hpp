@@ -38,6 +38,9 @@ bool windowsSharingOnReplace();
 void note(Noted what, const wchar_t* value);
 std::vector<std::optional<std::wstring>> noted(Noted what);
 void forgetNoted();
+// ZRQ_TEST_RETRY_WAIT_MS=<decimal>: every pause before a download asks again
+// lasts that long instead (for tests whose hosts keep failing).
+std::optional<unsigned> retryWaitMs();
 
 #else
 
@@ -45,6 +48,7 @@ inline bool pretendsAbsent(const char*) { return false; }
 inline std::optional<unsigned long> launchError() { return std::nullopt; }
 inline bool windowsSharingOnReplace() { return false; }
 inline void note(Noted, const wchar_t*) {}
+inline std::optional<unsigned> retryWaitMs() { return std::nullopt; }
 
 #endif
 

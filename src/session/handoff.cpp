@@ -41,12 +41,13 @@ void runSelfUpdate(const nlohmann::json& manifest, const std::string& packageId,
   // Same file name as this shell, so the new one reads the same package id from it.
   resources.stagingDirectory = sdkRootDirectory() + L"\\temp\\" + toWide(attemptId);
   resources.downloadPath = resources.stagingDirectory + L"\\" + fileNameOfPath(executablePath());
-  downloadVerified(manifest, resources.stagingDirectory, resources.downloadPath, state);
+  const VerifiedFile newShell = downloadVerified(manifest, resources.stagingDirectory,
+                                                 resources.downloadPath, state, resources.download);
 
   // The download's last checkpoint was the last chance to cancel this path.
   state.publish(Stage::Launching);
   const std::uint32_t toVersion = manifest.at("versionCode").get<std::uint32_t>();
-  handOffToNewShell(resources.downloadPath, toVersion, options);
+  handOffToNewShell(newShell.path, toVersion, options);
 
   attemptLog["status"] = "updated";
   attemptLog["packageId"] = packageId;

@@ -18,9 +18,11 @@
 #include "platform/text.hpp"
 #include "session/attempt_log.hpp"
 #include "session/channel_record.hpp"
+#include "session/download_log.hpp"
 #include "session/handoff.hpp"
 #include "session/installer_launch.hpp"
 #include "session/session_resources.hpp"
+#include "session/staging_cleanup.hpp"
 
 namespace cv {
 namespace {
@@ -64,13 +66,14 @@ void installGame(Attempt& attempt, RunState& state, const std::string& packageId
   const json& installer = config.at("installer");
   const bool isPackage = installer.at("type") == "msi";
   resources.downloadPath = joinPath(staging, isPackage ? L"original.msi" : L"original.exe");
-  downloadVerified(installer, resources.stagingDirectory, resources.downloadPath, state);
+  VerifiedFile installerFile = downloadVerified(installer, resources.stagingDirectory,
+                                                resources.downloadPath, state, resources.download);
 
   state.enterLaunching();
   attempt.recordBackup = writeChannelRecord(attempt.appId, config.at("channelCode"));
   attempt.recordWritten = true;
-  launchInstaller(installer.at("type"), resources.downloadPath, resources.stagingDirectory,
-                  attempt.log);
+  launchInstaller(installer.at("type"), installerFile.path, installerFile.directory, attempt.log);
+  installerFile.guard.reset();
   attempt.recordWritten = false;
   state.publish(Stage::Finished);
 
@@ -89,6 +92,7 @@ void runGuarded(Attempt& attempt, RunState& state, const LaunchOptions& options)
       packageIdFromFileName(fileName(executablePath()));
   state.throwIfCancelled();
   acknowledgeHandoff(options);
+  cleanStagingArea();
 
   const Checkpoint checkpoint = [&state] { state.throwIfCancelled(); };
   const json manifest = fetchShellManifest(checkpoint);
@@ -123,6 +127,7 @@ void endAttempt(Attempt& attempt, RunState& state) {
     ::ReleaseMutex(attempt.resources.lock.get());
     attempt.resources.lock.reset();
   }
+  recordDownload(attempt.log, attempt.resources.download);
   writeAttemptLog(attempt.log, attempt.id, resultCode);
 }
 

@@ -8,6 +8,7 @@ import time
 from pathlib import Path
 
 from zrqtest.paths import wine_version
+from zrqtest.testhost import sha256_hex
 
 SOURCES = Path(__file__).resolve().parents[2] / "src"
 APP_ID = "game_1"
@@ -71,6 +72,28 @@ def assert_staging_cleaned(prefix):
     temp = prefix.sdk_root / "temp"
     assert temp.is_dir(), "the temp directory was removed"
     assert list(temp.iterdir()) == []
+
+
+def kept_name(payload):
+    """The name a download's kept bytes have in temp\\partial."""
+    return "%s-%d" % (sha256_hex(payload), len(payload))
+
+
+def assert_only_part_kept(prefix, payload):
+    """After a network failure: the per-attempt directory is gone and nothing is left
+    but, at most, the bytes received of the real installer, kept as
+    partial\\<sha256>-<size>. Returns how many bytes are kept."""
+    temp = prefix.sdk_root / "temp"
+    assert temp.is_dir(), "the temp directory was removed"
+    entries = sorted(p.name for p in temp.iterdir())
+    if not entries:
+        return 0
+    assert entries == ["partial"], entries
+    files = sorted((temp / "partial").iterdir())
+    assert [f.name for f in files] == [kept_name(payload)]
+    kept = files[0].read_bytes()
+    assert 0 < len(kept) < len(payload) and payload.startswith(kept), len(kept)
+    return len(kept)
 
 
 def expect_failure(proc, prefix, message, sdk_code, timeout=30):

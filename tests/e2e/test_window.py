@@ -6,11 +6,27 @@ import time
 
 import pytest
 
+from install_support import APP_ID, kept_name, only_log
 from zrqtest import Gate
 from window_support import check_first_window, stalled_session
 
 EARLY_STATUS = ("正在准备安装…", "正在获取游戏安装信息…")
 PBS_MARQUEE = 0x08
+DOWNLOADING = "正在下载安装文件… "
+RETRYING = "网络中断，正在重试… "
+CHECKING_KEPT = "正在校验已下载的部分… "
+CHECKING_COPY = "正在校验已下载的安装文件… "
+ATTEMPT = "0000000A-0000-4000-8000-00000000000A"
+
+
+def percent_after(prefix, state):
+    """The percentage a status shows after the given prefix, or None."""
+    m = re.fullmatch(re.escape(prefix) + r"(\d+)%", state.get("status") or "")
+    return int(m.group(1)) if m else None
+
+
+def padded(installer_bytes, size):
+    return installer_bytes + b"\0" * (size - len(installer_bytes))
 
 
 def test_first_window_at_96_dpi(shell, host, tmp_path):
@@ -122,3 +138,79 @@ def test_cancel_during_download_disables_button_and_closes_after(shell, host, pr
     assert proc.wait(30) == 2
     assert prefix.channel_record(config["appId"]) is None
     assert [log["data"]["status"] for log in prefix.attempt_logs()] == ["cancelled"]
+
+
+def test_a_drop_shows_the_wait_and_the_bar_never_goes_back(shell, host, prefix, installer_bytes):
+    payload = padded(installer_bytes, 2_000_000)
+    host.publish_package(1234, installer_bytes=payload, installer_behaviour={
+        "chunk_size": 65536, "chunk_delay": 0.05, "per_reply": {1: {"cut_at": 800_000}}})
+    watch = shell.driver.start_watch(60, 0.02)
+    proc = shell.start()
+    assert proc.wait(60) == 0
+    seen = [s for s in watch.stop() if s["found"] and s["status"] is not None]
+    shown = [(percent_after(DOWNLOADING, s), percent_after(RETRYING, s), s) for s in seen]
+    waiting = [s for _, wait, s in shown if wait is not None]
+    assert waiting, [s["status"] for s in seen]
+    # The wait keeps the percentage and the bar of the bytes received.
+    assert {percent_after(RETRYING, s) for s in waiting} == {40}
+    assert all(s["progress"] == 40 and s["buttonEnabled"] for s in waiting)
+    percents = [down if down is not None else wait for down, wait, _ in shown
+                if down is not None or wait is not None]
+    assert percents == sorted(percents) and percents[-1] > 40, percents
+
+
+def test_cancel_during_a_wait_ends_the_run_at_once(shell, host, prefix, installer_bytes):
+    cut = 5 * 65536
+    config = host.publish_package(1234, installer_bytes=installer_bytes, installer_behaviour={
+        "per_reply": {1: {"cut_at": cut}}, "later": (2, {"reset_at": 0, "reset_delay": 1.0})})
+    proc = shell.start()
+    proc.wait_window()
+    # After the third request fails the shell waits 4 s.
+    target = host.installer_target(config)
+    deadline = time.monotonic() + 30
+    while len(host.requests("files", target)) < 3 and time.monotonic() < deadline:
+        time.sleep(0.02)
+    proc.wait_for(lambda s: percent_after(DOWNLOADING, s) is not None, timeout=10)
+    st = proc.wait_for(lambda s: percent_after(RETRYING, s) is not None, timeout=10)
+    expected = cut * 100 // len(installer_bytes)
+    assert (percent_after(RETRYING, st), st["progress"]) == (expected, expected)
+    assert (st["button"], st["buttonEnabled"]) == ("取消", True)
+    clicked = time.monotonic()
+    proc.click()
+    assert proc.wait(20) == 2
+    took = time.monotonic() - clicked
+    print("\ncancel during the wait: the shell ended %.0f ms after the click" % (took * 1000))
+    assert took < 2.0, took  # well inside the 4 s the wait had left
+    assert len(host.requests("files", target)) == 3
+    assert not (prefix.sdk_root / "temp" / "partial").exists(), "a cancelled run kept its download"
+    assert only_log(prefix)["data"]["status"] == "cancelled"
+
+
+# Bytes an earlier run left are hashed from disk with their own status: kept
+# bytes of an unfinished download, then the rest is asked for; a verified copy,
+# then it is started. 128 MiB take a few tenths of a second to hash here.
+@pytest.mark.parametrize("earlier,status", [("kept", CHECKING_KEPT), ("copy", CHECKING_COPY)],
+                         ids=["kept", "copy"])
+def test_bytes_of_an_earlier_run_are_checked_with_their_own_status(shell, host, prefix, installer_bytes,
+                                                                   earlier, status):
+    payload = padded(installer_bytes, 128 << 20)
+    config = host.publish_package(1234, installer_bytes=payload)
+    temp = prefix.sdk_root / "temp"
+    if earlier == "kept":
+        (temp / "partial").mkdir(parents=True)
+        (temp / "partial" / kept_name(payload)).write_bytes(payload[:-65536])
+    else:
+        (temp / ATTEMPT).mkdir(parents=True)
+        (temp / ATTEMPT / "original.exe").write_bytes(payload)
+    watch = shell.driver.start_watch(90, 0.02)
+    proc = shell.start()
+    assert proc.wait(90) == 0
+    seen = [s for s in watch.stop() if s["found"] and s["status"] is not None]
+    checking = [percent_after(status, s) for s in seen if percent_after(status, s) is not None]
+    assert len(checking) >= 2, [s["status"] for s in seen]
+    assert checking == sorted(checking)
+    asked = [r.range for r in host.requests("files", host.installer_target(config))]
+    assert asked == (["bytes=%d-" % (len(payload) - 65536)] if earlier == "kept" else [])
+    assert prefix.wait_installer_run() is not None
+    assert only_log(prefix)["data"]["downloadStartOffset"] == (
+        len(payload) - 65536 if earlier == "kept" else len(payload))

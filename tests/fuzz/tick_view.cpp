@@ -1,10 +1,11 @@
 // What one tick of the progress window shows, for any run-state reading, and
-// the DPI scaling of its layout. Input: stage, flags, the two byte counters,
+// the DPI scaling of its layout. Input: stage, flags (bits 3 to 5: the
+// download's phase, also values it never holds), the two byte counters,
 // a second count, the result code, a DPI and a length in 96-DPI units, then
 // the failure message. Beside not crashing: the percentage is 0 to 100, never
 // falls as the download grows, is 100 for a complete download and is the
 // exact truncated percentage for any size up to 2^53 / 100 bytes; every status
-// text is the stage's fixed text, the download prefix with that percentage, or
+// text is the stage's fixed text, the download phase's prefix with that percentage, or
 // the session's message; the button, marquee and closing follow the stage;
 // scaling rounds to the nearest pixel, halves away from zero, and keeps 96 DPI
 // as it is.
@@ -45,7 +46,12 @@ void checkView(const TickInput& input, const TickView& view) {
   switch (input.stage) {
     case Stage::Downloading: {
       const int percent = cv::downloadPercent(input.downloadedBytes, input.totalBytes);
-      const std::wstring prefix = input.updating ? L"正在更新安装助手… " : L"正在下载安装文件… ";
+      const std::int32_t phase = static_cast<std::int32_t>(input.phase);
+      const std::wstring prefix = phase == 1   ? L"网络中断，正在重试… "
+                                  : phase == 2 ? L"正在校验已下载的部分… "
+                                  : phase == 3 ? L"正在校验已下载的安装文件… "
+                                  : input.updating ? L"正在更新安装助手… "
+                                                   : L"正在下载安装文件… ";
       FUZZ_REQUIRE(view.statusText == prefix + std::to_wstring(percent) + L"%");
       FUZZ_REQUIRE(view.progressPosition == percent);
       FUZZ_REQUIRE(view.marquee == Marquee::Stop && view.marqueeStyle == false);
@@ -105,6 +111,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::uint8_t flags = input.byte();
   tick.cancelRequested = flags & 1;
   tick.updating = flags & 2;
+  tick.phase = static_cast<cv::DownloadPhase>((flags >> 3) & 7);
   std::uint64_t downloaded = input.u64();
   std::uint64_t total = input.u64();
   // The worker sets a size of at least 1 before Downloading and never counts past it.

@@ -93,13 +93,16 @@ TEST(Ownership, FilesTheShellWritesAreCreatedAsTheUsers) {
   EXPECT_EQ(readBytes(target), "{}");
 
   // A download's file, made before the transfer (which the checkpoint stops here).
-  const std::wstring download = directory + L"\\original.exe";
   const nlohmann::json descriptor = {{"url", "https://files.zrq.test/i.exe"},
                                      {"sha256", std::string(64, 'a')},
                                      {"sizeBytes", "1"}};
-  const Checkpoint stop = [] { throw Error(Cancelled, "stop"); };
-  errorFrom([&] { downloadToFile(descriptor, download, [](std::uint64_t) {}, stop); });
-  EXPECT_TRUE(std::filesystem::exists(download));
+  const DownloadHooks stop{[](std::uint64_t) {}, [](DownloadPhase) {},
+                           [] { throw Error(Cancelled, "stop"); }};
+  DownloadReport report;
+  errorFrom([&] {
+    downloadToFile(descriptor, directory + L"\\original.exe", directory + L"\\partial", stop,
+                   report);
+  });
   EXPECT_EQ(seams::noted(seams::Noted::NewFileOwner),
             (std::vector<std::optional<std::wstring>>{user, user}));
 }

@@ -8,6 +8,7 @@
 
 #include "platform/locations.hpp"
 #include "platform/text.hpp"
+#include "session/download_log.hpp"
 
 namespace cv {
 namespace {
@@ -49,6 +50,27 @@ TEST(AttemptLog, UpdatedAndFailedLogsKeepKeyOrder) {
   EXPECT_EQ(serializeAttemptLog(cancelled),
             "{\n  \"attemptId\": \"A-3\",\n  \"launchWin32Error\": 1223,\n  \"rollbackFailed\": true,\n"
             "  \"sdkCode\": -10,\n  \"status\": \"cancelled\",\n  \"testOnly\": false\n}");
+}
+
+TEST(AttemptLog, ADownloadIsRecordedOnlyWhenItTookMoreThanOneRequestOrEarlierBytes) {
+  AttemptLog log = newAttemptLog("A-4");
+  log["status"] = "handed-off";
+  const std::string ordinary = serializeAttemptLog(log);
+  recordDownload(log, DownloadReport{1, 0});
+  EXPECT_EQ(serializeAttemptLog(log), ordinary);
+
+  recordDownload(log, DownloadReport{3, 0});
+  EXPECT_EQ(serializeAttemptLog(log),
+            "{\n  \"attemptId\": \"A-4\",\n  \"downloadRequests\": 3,\n  \"downloadStartOffset\": 0,\n"
+            "  \"status\": \"handed-off\",\n  \"testOnly\": false\n}");
+
+  AttemptLog continued = newAttemptLog("A-5");
+  recordDownload(continued, DownloadReport{1, 6000000000});
+  EXPECT_EQ(continued["downloadRequests"], 1);
+  EXPECT_EQ(continued["downloadStartOffset"], 6000000000u);
+  AttemptLog reused = newAttemptLog("A-6");
+  recordDownload(reused, DownloadReport{0, 786486});
+  EXPECT_EQ(reused["downloadRequests"], 0);
 }
 
 std::filesystem::path logPath(const std::string& attemptId) {

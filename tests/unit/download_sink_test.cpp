@@ -4,12 +4,15 @@
 
 #include <cstdint>
 #include <limits>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "app/error.hpp"
 #include "expect_error.hpp"
+#include "net/range_answer.hpp"
+#include "net/retry_policy.hpp"
 #include "platform/sha256.hpp"
 
 namespace cv {
@@ -85,6 +88,21 @@ TEST(DownloadSink, ShortEmptyOrWrongBodiesFailVerification) {
   EXPECT_STREQ(error.what(), "安装文件校验失败，请重试");
 }
 
+TEST(DownloadSink, KeptBytesAreCountedAndHashedButNotWrittenAgain) {
+  SinkHarness harness(kBody.size());
+  harness.sink.adopt(kBody.data(), 6);
+  harness.feed(kBody.substr(6));
+  EXPECT_EQ(harness.written, kBody.substr(6));
+  EXPECT_EQ(harness.reports, (std::vector<std::uint64_t>{6, kBody.size()}));
+  EXPECT_TRUE(harness.sink.complete());
+  EXPECT_NO_THROW(harness.sink.verify(kBodySha256));
+
+  SinkHarness tooLong(4);
+  const Error error = errorFrom([&] { tooLong.sink.adopt(kBody.data(), 5); });
+  EXPECT_STREQ(error.what(), "安装文件大小不匹配");
+  EXPECT_EQ(tooLong.sink.bytesWritten(), 0u);
+}
+
 TEST(DownloadSink, IncompleteWriteFailsWithoutCountingTheChunk) {
   SinkHarness harness(kBody.size());
   harness.writerFails = true;
@@ -112,6 +130,77 @@ TEST(DownloadRules, SizeTextIsStrictDecimal) {
   EXPECT_THROW(parseSizeBytes("18446744073709551616"), std::out_of_range);
   for (const char* bad : {"", "-1", "+1", " 1", "1a"})
     EXPECT_THROW(parseSizeBytes(bad), std::invalid_argument) << bad;
+}
+
+TEST(DownloadRules, RangeAnswerIsTakenOnlyWhenItIsExactlyTheRestAskedFor) {
+  using V = RangeVerdict;
+  const std::optional<std::uint64_t> whole;
+  const std::optional<std::string> none;
+  struct Case {
+    std::optional<std::uint64_t> from;
+    unsigned long status;
+    std::optional<std::string> contentRange;
+    RangeVerdict verdict;
+  };
+  const Case cases[] = {
+      {whole, 200, none, V::FromStart},
+      {whole, 206, std::string("bytes 0-999/1000"), V::Unavailable},
+      {400, 206, std::string("bytes 400-999/1000"), V::Append},
+      {999, 206, std::string("bytes 999-999/1000"), V::Append},
+      {400, 200, none, V::FromStart},
+      {400, 206, none, V::Untrusted},
+      {400, 206, std::string("bytes 400-998/1000"), V::Untrusted},
+      {400, 206, std::string("bytes 0400-999/1000"), V::Untrusted},
+      {400, 206, std::string("bytes 400-999/*"), V::Untrusted},
+      {400, 204, none, V::Untrusted},
+      {400, 416, std::string("bytes */400"), V::HostShorter},
+      {400, 503, none, V::Unavailable},
+      {400, 302, none, V::Unavailable},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(judgeRangeAnswer(c.from, 1000, c.status, c.contentRange), c.verdict)
+        << (c.from ? *c.from : -1) << " " << c.status << " " << c.contentRange.value_or("-");
+  }
+  EXPECT_EQ(expectedContentRange(999999999999998, 999999999999999),
+            "bytes 999999999999998-999999999999998/999999999999999");
+}
+
+std::vector<std::optional<unsigned>> pausesAfter(RetryPolicy& policy, std::vector<bool> newBytes) {
+  std::vector<std::optional<unsigned>> pauses;
+  for (bool brought : newBytes) pauses.push_back(policy.afterFailure(brought));
+  return pauses;
+}
+
+TEST(DownloadRules, WaitsDoubleToEightSecondsAndTheFifthFailureInARowGivesUp) {
+  using P = std::vector<std::optional<unsigned>>;
+  RetryPolicy fresh;
+  EXPECT_EQ(pausesAfter(fresh, {false, false, false, false, false}),
+            (P{1000, 2000, 4000, 8000, std::nullopt}));
+  // A request that brought new bytes starts a new row, which it counts in.
+  RetryPolicy progressing;
+  EXPECT_EQ(pausesAfter(progressing, {true, false, false, true, false, false, false, false}),
+            (P{1000, 2000, 4000, 1000, 2000, 4000, 8000, std::nullopt}));
+  RetryPolicy alwaysSomething;
+  EXPECT_EQ(pausesAfter(alwaysSomething, std::vector<bool>(20, true)), P(20, 1000u));
+}
+
+TEST(DownloadRules, AWaitSleepsInSlicesAndEndsAtTheCheckpointThatThrows) {
+  std::vector<unsigned> slept;
+  const auto sleep = [&](unsigned ms) { slept.push_back(ms); };
+  int checks = 0;
+  waitCancellably(120, [&] { ++checks; }, sleep);
+  EXPECT_EQ(slept, (std::vector<unsigned>{50, 50, 20}));
+  EXPECT_EQ(checks, 4);  // before each slice and at the end
+
+  slept.clear();
+  checks = 0;
+  const Error error = errorFrom([&] {
+    waitCancellably(8000, [&] {
+      if (++checks == 3) throw Error(Cancelled, "Extraction cancelled");
+    }, sleep);
+  });
+  EXPECT_EQ(error.code, Cancelled);
+  EXPECT_EQ(slept, (std::vector<unsigned>{50, 50}));
 }
 
 }  // namespace

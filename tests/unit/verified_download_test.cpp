@@ -34,37 +34,83 @@ nlohmann::json descriptorFor(const std::string& size) {
           {"sizeBytes", size}};
 }
 
-const ProgressCallback ignoreProgress = [](std::uint64_t) {};
 const Checkpoint cancelled = [] { throw Error(Cancelled, "Extraction cancelled"); };
-
-// Opening with share mode 0 only succeeds when no handle to the file is left open.
-bool openExclusively(const std::wstring& path) {
-  HANDLE handle = ::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (handle == INVALID_HANDLE_VALUE) return false;
-  ::CloseHandle(handle);
-  return true;
-}
+const DownloadHooks cancelledHooks{[](std::uint64_t) {}, [](DownloadPhase) {}, cancelled};
 
 TEST(DownloadToFile, RefusesTooLittleSpaceOrAnExistingFileBeforeTheTransfer) {
   testing::ScratchDirectory scratch;
   const std::wstring target = scratch.file(L"original.exe");
-  Error error = errorFrom(
-      [&] { downloadToFile(descriptorFor("999999999999999"), target, ignoreProgress, cancelled); });
+  const std::wstring kept = scratch.file(L"partial");
+  DownloadReport report;
+  Error error = errorFrom([&] {
+    downloadToFile(descriptorFor("999999999999999"), target, kept, cancelledHooks, report);
+  });
   EXPECT_EQ(error.code, SystemFailure);
   EXPECT_STREQ(error.what(), "磁盘空间不足");
   EXPECT_FALSE(std::filesystem::exists(target));
+  EXPECT_FALSE(std::filesystem::exists(kept));
 
   // An existing file is left as it was.
   testing::writeBytes(target, "earlier");
-  error =
-      errorFrom([&] { downloadToFile(descriptorFor("7"), target, ignoreProgress, cancelled); });
+  error = errorFrom([&] { downloadToFile(descriptorFor("7"), target, kept, cancelledHooks, report); });
   EXPECT_EQ(error.code, SystemFailure);
   EXPECT_STREQ(error.what(), "无法创建安装文件");
   EXPECT_EQ(testing::readBytes(target), "earlier");
 }
 
-// Cancelled before the request: the file exists, closed, for the session to remove.
+// The body "the installer body" kept up to "the inst".
+TEST(DownloadToFile, KeptBytesAreHashedBackBeforeTheRequestAndACancelRemovesThem) {
+  testing::ScratchDirectory scratch;
+  const std::wstring target = scratch.file(L"original.exe");
+  const std::wstring keptDirectory = scratch.file(L"partial");
+  std::filesystem::create_directories(keptDirectory);
+  const std::wstring keptFile = keptDirectory + L"\\" + toWide(kBodySha256) + L"-18";
+  testing::writeBytes(keptFile, "the inst");
+
+  std::vector<std::uint64_t> progress;
+  std::vector<DownloadPhase> phases;
+  int checks = 0;
+  // The second checkpoint is the one before the request.
+  const DownloadHooks hooks{[&](std::uint64_t held) { progress.push_back(held); },
+                            [&](DownloadPhase phase) { phases.push_back(phase); },
+                            [&] {
+                              if (++checks == 2) throw Error(Cancelled, "Extraction cancelled");
+                            }};
+  DownloadReport report;
+  const Error error = errorFrom([&] { downloadToFile(descriptorFor("18"), target, keptDirectory, hooks, report); });
+  EXPECT_EQ(error.code, Cancelled);
+  EXPECT_EQ(progress, (std::vector<std::uint64_t>{8}));
+  EXPECT_EQ(phases, (std::vector<DownloadPhase>{DownloadPhase::CheckingKept, DownloadPhase::Transferring}));
+  EXPECT_EQ(report.continuedFrom, 8u);
+  EXPECT_FALSE(std::filesystem::exists(keptFile));
+  EXPECT_FALSE(std::filesystem::exists(keptDirectory));
+  EXPECT_FALSE(std::filesystem::exists(target));
+}
+
+// Another shell downloading the same file holds it: this one downloads on its own.
+TEST(DownloadToFile, AKeptFileInUseIsLeftToItsHolder) {
+  testing::ScratchDirectory scratch;
+  const std::wstring target = scratch.file(L"original.exe");
+  const std::wstring keptDirectory = scratch.file(L"partial");
+  std::filesystem::create_directories(keptDirectory);
+  const std::wstring keptFile = keptDirectory + L"\\" + toWide(kBodySha256) + L"-18";
+  testing::writeBytes(keptFile, "the inst");
+  HANDLE holder = ::CreateFileW(keptFile.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(holder, INVALID_HANDLE_VALUE);
+  auto release = onScopeExit([&] { ::CloseHandle(holder); });
+
+  DownloadReport report;
+  const Error error = errorFrom([&] { downloadToFile(descriptorFor("18"), target, keptDirectory, cancelledHooks, report); });
+  EXPECT_EQ(error.code, Cancelled);
+  EXPECT_EQ(report.continuedFrom, 0u);
+  release.dismiss();
+  ::CloseHandle(holder);
+  EXPECT_EQ(testing::readBytes(keptFile), "the inst");
+  EXPECT_FALSE(std::filesystem::exists(target));
+}
+
+// Cancelled before the request: nothing of the download is left.
 TEST(DownloadVerified, PublishesSizeAndStageThenHonoursCancellation) {
   const std::wstring staging =
       (std::filesystem::path(sdkRootDirectory()) / L"temp" / toWide(newAttemptId())).wstring();
@@ -75,13 +121,17 @@ TEST(DownloadVerified, PublishesSizeAndStageThenHonoursCancellation) {
   });
   RunState state;
   state.cancelRequested.store(true);
-  const Error error = errorFrom([&] { downloadVerified(descriptorFor("18"), staging, target, state); });
+  DownloadReport report;
+  const Error error =
+      errorFrom([&] { downloadVerified(descriptorFor("18"), staging, target, state, report); });
   EXPECT_EQ(error.code, Cancelled);
   EXPECT_TRUE(std::filesystem::is_directory(staging));
   EXPECT_EQ(state.totalBytes.load(), 18u);
   EXPECT_EQ(state.downloadedBytes.load(), 0u);
   EXPECT_EQ(state.currentStage(), Stage::Downloading);
-  EXPECT_TRUE(openExclusively(target));
+  EXPECT_FALSE(std::filesystem::exists(target));
+  EXPECT_FALSE(std::filesystem::exists(std::filesystem::path(sdkRootDirectory()) / L"temp" / L"partial" /
+                                       (toWide(kBodySha256) + L"-18")));
 }
 
 }  // namespace

@@ -69,6 +69,34 @@ TEST(TickView, DownloadShowsPrefixPercentAndDeterminateBar) {
   EXPECT_EQ(*viewForTick(input).statusText, L"正在更新安装助手… 0%");
 }
 
+TEST(TickView, WaitsAndChecksOfEarlierBytesShowTheirOwnTextWithTheBarKept) {
+  const std::pair<DownloadPhase, const wchar_t*> cases[] = {
+      {DownloadPhase::Waiting, L"网络中断，正在重试… 37%"},
+      {DownloadPhase::CheckingKept, L"正在校验已下载的部分… 37%"},
+      {DownloadPhase::CheckingCopy, L"正在校验已下载的安装文件… 37%"},
+      {static_cast<DownloadPhase>(9), L"正在下载安装文件… 37%"},
+  };
+  for (bool updating : {false, true}) {
+    for (const auto& [phase, text] : cases) {
+      TickInput input = at(Stage::Downloading);
+      input.phase = phase;
+      input.updating = updating;
+      input.downloadedBytes = 379;
+      input.totalBytes = 1000;
+      const TickView view = viewForTick(input);
+      const std::wstring expected =
+          updating && phase == static_cast<DownloadPhase>(9) ? L"正在更新安装助手… 37%" : text;
+      EXPECT_EQ(*view.statusText, expected);
+      EXPECT_EQ(*view.progressPosition, 37);
+      EXPECT_EQ(view.marquee, Marquee::Stop);
+    }
+  }
+  // Outside the download the phase changes nothing.
+  TickInput verifying = at(Stage::Verifying);
+  verifying.phase = DownloadPhase::Waiting;
+  EXPECT_EQ(*viewForTick(verifying).statusText, L"正在校验安装文件…");
+}
+
 TEST(TickView, BusyStagesShowTheirTextWithMarquee) {
   const std::pair<Stage, const wchar_t*> cases[] = {
       {Stage::FetchingInfo, L"正在获取游戏安装信息…"},

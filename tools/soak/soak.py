@@ -60,7 +60,7 @@ def main(argv=None):
         prefix = template.clone(work / "prefix")
         prefix.start_server()
         host = TestHost(tls.server_cert, tls.server_key).start()
-        host.publish_package(1234, installer_bytes=paths.test_installer.read_bytes())
+        installer = paths.test_installer.read_bytes()
         # A window kept open all along, so Wine's desktop stays up between runs.
         holder_dir = prefix.unix_path(HOLDER_DIR)
         holder_dir.mkdir(parents=True)
@@ -69,6 +69,9 @@ def main(argv=None):
         launcher = ShellLauncher(prefix, paths.shell_exe, paths.winctl)
         launcher.install()
         for number in range(1, args.runs + 1):
+            # An installer of its own size each time, so that every run downloads
+            # (a shell starts the copy an earlier run verified instead).
+            host.publish_package(1234, installer_bytes=installer + b"\0" * number)
             prefix.installer_run_path.unlink(missing_ok=True)
             started = time.time()
             proc, _, _ = prefix.popen(["C:\\dl\\Game_Setup_pc1234.exe"], stem="shell")

@@ -2,7 +2,10 @@
 
 One TestHost serves several listeners (see HOSTS). Tests publish responses by path,
 choose how each one misbehaves (status, stalls, cut-short bodies, resets, trickles),
-and read the request log afterwards.
+and read the request log afterwards. A file answers range requests as a static
+server does (206 with Content-Range, 416 past its end) unless told to ignore them
+or to name another range; any one of its replies can be made to misbehave on its
+own (cut the second reply after k bytes, reset every reply from the third on).
 
     python3 -m zrqtest.testhost --root DIR --cert server.pem --key server.key
 
@@ -11,7 +14,9 @@ and answers the check endpoint (authorized unless --refuse PACKAGE=ERRORTYPE).
 """
 
 import argparse
+import dataclasses
 import hashlib
+import re
 import http.server
 import json
 import socket
@@ -23,7 +28,7 @@ import threading
 import time
 from dataclasses import dataclass, field
 from pathlib import Path
-from typing import Any, List, Optional, Tuple
+from typing import Any, Dict, List, Optional, Tuple
 from urllib.parse import urlsplit
 
 FILE_HOST = "files.zrq.test"
@@ -78,6 +83,18 @@ class Response:
     - times: serve this response only so many times, then fall back to the next match
     - raw: the whole answer as bytes, sent as is; cut_at, reset_at, stall_at and
       the chunking then count from its first byte
+    Range requests (GET with "Range: bytes=a-", "a-b" or "-n") of a 200 answer with
+    a body, not raw:
+    - ranges: "static" answers them as a static server does: 206 with the bytes and
+      "Content-Range: bytes a-b/size", 416 with "bytes */size" when a is past the
+      end, 200 for a header it cannot read; "ignore" always sends the whole body
+    - range_shift: a 206 carries (and names) the bytes from that many before the
+      asked start, so its Content-Range is not the asked one
+    Replies are counted per Response, from 1:
+    - per_reply: {n: {field: value}} overrides of these fields for the n-th reply
+      (e.g. {1: {"cut_at": 1000}} cuts the first reply after 1000 body bytes)
+    - later: (n, {field: value}), overrides for every reply from the n-th on that
+      per_reply does not name
     """
     status: int = 200
     body: bytes = b""
@@ -95,6 +112,18 @@ class Response:
     location: Optional[str] = None
     times: Optional[int] = None
     raw: Optional[bytes] = None  # sent verbatim instead: status line, headers and body
+    ranges: str = "static"
+    range_shift: int = 0
+    per_reply: Dict[int, dict] = field(default_factory=dict)
+    later: Optional[Tuple[int, dict]] = None
+    replies: int = field(default=0, compare=False)  # served so far
+
+    def for_reply(self, number):
+        """This response as its number-th reply is sent."""
+        overrides = self.per_reply.get(number)
+        if overrides is None and self.later is not None and number >= self.later[0]:
+            overrides = self.later[1]
+        return dataclasses.replace(self, **overrides) if overrides else self
 
     @classmethod
     def json(cls, doc, **kw):
@@ -122,6 +151,11 @@ class Request:
     def query(self):
         return self.target.split("?", 1)[1] if "?" in self.target else None
 
+    @property
+    def range(self):
+        """The Range header as sent, or None."""
+        return self.header("Range")
+
     def header(self, name):
         """First value of a header (case-insensitive), or None."""
         for k, v in self.headers:
@@ -148,6 +182,47 @@ def padded_json(doc, size):
 
 def sha256_hex(data):
     return hashlib.sha256(data).hexdigest()
+
+
+_RANGE = re.compile(r"bytes=(\d*)-(\d*)\Z")
+
+
+def _static_range(header, size):
+    """A static server's reading of a Range header for a body of size bytes:
+    (first, last) to send, "unsatisfiable", or None to send the whole body."""
+    m = _RANGE.match(header.strip()) if header else None
+    if not m or (m.group(1) == "" and m.group(2) == ""):
+        return None
+    if m.group(1) == "":
+        length = int(m.group(2))
+        if length == 0:
+            return "unsatisfiable"
+        return max(size - length, 0), size - 1
+    first = int(m.group(1))
+    if m.group(2) and int(m.group(2)) < first:
+        return None
+    if first >= size:
+        return "unsatisfiable"
+    last = int(m.group(2)) if m.group(2) else size - 1
+    return first, min(last, size - 1)
+
+
+def _ranged(resp, req):
+    """The answer a range request gets from a plain file response."""
+    if (resp.raw is not None or resp.status != 200 or req.method != "GET" or resp.ranges != "static"
+            or resp.content_length is not None):
+        return resp
+    size = len(resp.body)
+    wanted = _static_range(req.range, size)
+    if wanted is None:
+        return resp
+    if wanted == "unsatisfiable":
+        return dataclasses.replace(resp, status=416, body=b"", content_type="text/plain",
+                                   headers=resp.headers + [("Content-Range", "bytes */%d" % size)])
+    first = max(wanted[0] - resp.range_shift, 0)
+    last = wanted[1]
+    return dataclasses.replace(resp, status=206, body=resp.body[first:last + 1],
+                               headers=resp.headers + [("Content-Range", "bytes %d-%d/%d" % (first, last, size))])
 
 
 def _apply(doc, overrides):
@@ -227,7 +302,7 @@ class _Handler(http.server.BaseHTTPRequestHandler):
         req = Request(self.server.name, self.command, target, list(self.headers.items()),
                       body, time.time(), absolute_form=absolute)
         host._log(req)
-        resp = host._respond(req)
+        resp = _ranged(host._respond(req), req)
         try:
             self._send(resp, req, host._abort)
             req.completed = True
@@ -485,8 +560,9 @@ class TestHost:
     def _respond(self, req):
         with self._lock:
             resp = self._lookup(req.listener, req.target)
-        if resp is not None:
-            return resp
+            if resp is not None:
+                resp.replies += 1
+                return resp.for_reply(resp.replies)
         if req.listener == "check" and req.method == "POST" and req.target == CHECK_TARGET:
             return self._check(req)
         if self.root is not None and req.method == "GET":

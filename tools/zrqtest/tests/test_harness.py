@@ -1,7 +1,9 @@
 """The harness pieces against each other: test host, TLS trust in the prefix,
 winctl's fetch, mutex and event commands, BMP to PNG."""
 
+import http.client
 import json
+import ssl
 import struct
 import threading
 import time
@@ -86,6 +88,56 @@ def test_response_behaviours_as_winhttp_sees_them(host, driver, resp, expect):
     assert {k: got.get(k) for k in expect} == expect, got
     if resp.status == 302:
         host.assert_no_request("other")
+
+
+def fetch_range(tls, path, range_header=None):
+    """(status, Content-Range, body) of a GET from the file host, as far as it came."""
+    context = ssl.create_default_context(cafile=str(tls.ca_cert))
+    connection = http.client.HTTPSConnection("files.zrq.test", 443, context=context, timeout=10)
+    try:
+        connection.request("GET", path, headers={"Range": range_header} if range_header else {})
+        answer = connection.getresponse()
+        try:
+            body = answer.read()
+        except http.client.IncompleteRead as cut:
+            body = cut.partial
+        return answer.status, answer.getheader("Content-Range"), body
+    finally:
+        connection.close()
+
+
+BODY = bytes(range(250)) * 4  # 1000 bytes
+
+
+@pytest.mark.parametrize("range_header,status,content_range,part", [
+    (None, 200, None, slice(0, 1000)),
+    ("bytes=400-", 206, "bytes 400-999/1000", slice(400, 1000)),
+    ("bytes=999-", 206, "bytes 999-999/1000", slice(999, 1000)),
+    ("bytes=5-9", 206, "bytes 5-9/1000", slice(5, 10)),
+    ("bytes=900-5000", 206, "bytes 900-999/1000", slice(900, 1000)),
+    ("bytes=-100", 206, "bytes 900-999/1000", slice(900, 1000)),
+    ("bytes=1000-", 416, "bytes */1000", slice(0, 0)),
+    ("bytes=9-5", 200, None, slice(0, 1000)),
+    ("items=1-", 200, None, slice(0, 1000)),
+])
+def test_files_answer_ranges_like_a_static_server(host, tls, range_header, status, content_range,
+                                                  part):
+    host.set("/r.bin", BODY)
+    assert fetch_range(tls, "/r.bin", range_header) == (status, content_range, BODY[part])
+    assert host.requests("files", "/r.bin")[-1].range == range_header
+
+
+def test_ranges_ignored_or_misnamed_and_one_reply_misbehaving(host, tls):
+    host.set("/ignore", Response(body=BODY, ranges="ignore"))
+    assert fetch_range(tls, "/ignore", "bytes=400-") == (200, None, BODY)
+    host.set("/shift", Response(body=BODY, range_shift=100))
+    assert fetch_range(tls, "/shift", "bytes=400-") == (206, "bytes 300-999/1000", BODY[300:])
+
+    host.set("/n", Response(body=BODY, per_reply={2: {"cut_at": 10}}, later=(4, {"status": 503})))
+    got = [fetch_range(tls, "/n", "bytes=400-") for _ in range(5)]
+    assert [status for status, _, _ in got] == [206, 206, 206, 503, 503]
+    assert [len(body) for _, _, body in got[:3]] == [600, 10, 600]
+    assert [r.bytes_sent for r in host.requests("files", "/n")][:3] == [600, 10, 600]
 
 
 def test_stall_before_headers_until_released(host, driver):

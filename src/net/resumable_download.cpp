@@ -1,0 +1,124 @@
+#include "net/resumable_download.hpp"
+
+#include <algorithm>
+#include <utility>
+
+#include "app/error.hpp"
+#include "net/range_answer.hpp"
+#include "net/retry_policy.hpp"
+
+namespace cv {
+
+namespace {
+
+constexpr char kBodyWrong[] = "安装文件校验失败，请重试";
+constexpr char kNoFileAnswer[] = "下载不可用或地址过期，请重试";
+
+// A body in a content coding (gzip, ...) is not the file's bytes, and a range
+// of it is a range of the coded bytes.
+bool isContentCoded(const ResponseHead& head) {
+  if (!head.contentEncoding) return false;
+  std::string coding = *head.contentEncoding;
+  for (char& c : coding) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+  return coding != "identity";
+}
+
+}  // namespace
+
+ResumableDownload::ResumableDownload(std::uint64_t size, std::string sha256, DownloadFile file,
+                                     DownloadEvents events)
+    : size_(size), sha256_(std::move(sha256)), file_(std::move(file)), events_(std::move(events)) {
+  digest_ = std::make_unique<Sha256>();
+  sink_ = std::make_unique<DownloadSink>(size_, file_.append, *digest_, events_.onProgress);
+}
+
+void ResumableDownload::startOver() {
+  file_.empty();
+  sink_.reset();
+  digest_ = std::make_unique<Sha256>();
+  sink_ = std::make_unique<DownloadSink>(size_, file_.append, *digest_, events_.onProgress);
+  events_.onProgress(0);
+}
+
+bool ResumableDownload::digestMatches() { return toHex(digest_->finish()) == sha256_; }
+
+void ResumableDownload::run(const Transfer& transfer) {
+  continuedFrom_ = bytesHeld();
+  if (sink_->complete()) {
+    if (digestMatches()) return;
+    // Kept whole but not the file described: it is downloaded afresh.
+    startOver();
+    continuedFrom_ = 0;
+  }
+  std::uint64_t mostEverHeld = bytesHeld();
+  RetryPolicy policy;
+  bool askForRange = true;
+  for (;;) {
+    const std::optional<std::uint64_t> from =
+        bytesHeld() > 0 && askForRange ? std::optional<std::uint64_t>(bytesHeld()) : std::nullopt;
+    ++requests_;
+    events_.onPhase(DownloadPhase::Transferring);
+    RangeVerdict verdict = RangeVerdict::Unavailable;
+    bool coded = false;
+    const HeadCheck onHead = [&](const ResponseHead& head) {
+      verdict = judgeRangeAnswer(from, size_, head.status, head.contentRange);
+      coded = isContentCoded(head);
+      if (coded && verdict == RangeVerdict::Append) verdict = RangeVerdict::Untrusted;
+      switch (verdict) {
+        case RangeVerdict::Append:
+          return true;
+        case RangeVerdict::FromStart:
+          if (bytesHeld() > 0) startOver();
+          return true;
+        case RangeVerdict::Untrusted:
+          return false;
+        case RangeVerdict::HostShorter:
+          throw Error(BadData, kBodyWrong);
+        case RangeVerdict::Unavailable:
+          break;
+      }
+      throw Error(NetworkFailure, kNoFileAnswer);
+    };
+    const DataSink onData = [this](const char* data, unsigned long length) { (*sink_)(data, length); };
+
+    std::optional<Error> failure;
+    try {
+      transfer(from, onHead, onData);
+      if (verdict == RangeVerdict::Untrusted) {
+        askForRange = false;
+        failure = Error(NetworkFailure, kNoFileAnswer);
+      } else if (sink_->complete()) {
+        break;
+      } else {
+        failure = Error(BadData, kBodyWrong);  // the body ended early
+      }
+    } catch (const Error& error) {
+      // Longer than promised, or a host file shorter than what is kept.
+      if (error.code == BadData) provedWrong_ = true;
+      if (error.code != NetworkFailure) throw;
+      // The whole file arrived before the connection failed: nothing is missing.
+      if (sink_->complete()) break;
+      failure = error;
+    }
+    // What a coded body left cannot be continued: it is not the file's beginning.
+    if (coded && verdict == RangeVerdict::FromStart) {
+      provedWrong_ = true;
+      throw *failure;
+    }
+
+    const bool broughtNewBytes = bytesHeld() > mostEverHeld;
+    mostEverHeld = std::max(mostEverHeld, bytesHeld());
+    // Not a byte of the file yet: nothing to continue, the failure stands as it is.
+    if (mostEverHeld == 0) throw *failure;
+    const std::optional<unsigned> pause = policy.afterFailure(broughtNewBytes);
+    if (!pause) throw *failure;
+    events_.onPhase(DownloadPhase::Waiting);
+    events_.wait(*pause);
+  }
+  if (!digestMatches()) {
+    provedWrong_ = true;
+    throw Error(BadData, kBodyWrong);
+  }
+}
+
+}  // namespace cv

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <functional>
+#include <optional>
+
+#include "net/https_transport.hpp"
+
+namespace cv {
+
+// Waits before asking again after a download broke off: 1, 2, 4, then 8 s.
+inline constexpr unsigned kRetryWaitsMs[] = {1000, 2000, 4000, 8000};
+// The run gives up at this many failed requests in a row; a request that
+// brought bytes beyond any the run had before starts a new row.
+inline constexpr unsigned kFailuresInARowToGiveUp = 5;
+
+class RetryPolicy {
+ public:
+  // After a failed request: how long to wait before the next, or nothing when
+  // the run gives up.
+  std::optional<unsigned> afterFailure(bool broughtNewBytes);
+
+ private:
+  unsigned failuresInARow_ = 0;
+};
+
+// Sleeps for ms milliseconds in slices of at most kWaitSliceMs (through
+// sleep), calling the checkpoint before each slice and at the end, so that a
+// cancellation ends the wait within one slice.
+inline constexpr unsigned kWaitSliceMs = 50;
+void waitCancellably(unsigned ms, const Checkpoint& checkpoint,
+                     const std::function<void(unsigned ms)>& sleep);
+
+}  // namespace cv
