@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Measures the shell under Wine and prints every figure with its goal: download
 # throughput against a minimal reference client, peak memory, time to a visible
-# window, Cancel to exit, exe sizes, all for the 64-bit test build under Wine 8;
+# window, Cancel to exit, a download cut every tenth of the file against a clean
+# one, exe sizes, all for the 64-bit test build under Wine 8;
 # then time to a visible window and peak memory of the 32-bit shell under Wine
 # 10's WoW64 mode (tools/wow64). Not part of the tests; takes ~15 minutes with
 # the defaults (5 runs of each, a 1 GiB installer).

@@ -56,8 +56,9 @@ void ResumableDownload::run(const Transfer& transfer) {
   for (;;) {
     const std::optional<std::uint64_t> from =
         bytesHeld() > 0 && askForRange ? std::optional<std::uint64_t>(bytesHeld()) : std::nullopt;
-    ++requests_;
-    events_.onPhase(DownloadPhase::Transferring);
+    // After a break the window keeps saying it is trying again until the
+    // host answers with bytes that can be used.
+    if (++requests_ == 1) events_.onPhase(DownloadPhase::Transferring);
     RangeVerdict verdict = RangeVerdict::Unavailable;
     bool coded = false;
     const HeadCheck onHead = [&](const ResponseHead& head) {
@@ -66,9 +67,11 @@ void ResumableDownload::run(const Transfer& transfer) {
       if (coded && verdict == RangeVerdict::Append) verdict = RangeVerdict::Untrusted;
       switch (verdict) {
         case RangeVerdict::Append:
+          events_.onPhase(DownloadPhase::Transferring);
           return true;
         case RangeVerdict::FromStart:
           if (bytesHeld() > 0) startOver();
+          events_.onPhase(DownloadPhase::Transferring);
           return true;
         case RangeVerdict::Untrusted:
           return false;
@@ -113,7 +116,7 @@ void ResumableDownload::run(const Transfer& transfer) {
     const std::optional<unsigned> pause = policy.afterFailure(broughtNewBytes);
     if (!pause) throw *failure;
     events_.onPhase(DownloadPhase::Waiting);
-    events_.wait(*pause);
+    if (*pause > 0) events_.wait(*pause);
   }
   if (!digestMatches()) {
     provedWrong_ = true;

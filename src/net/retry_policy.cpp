@@ -6,8 +6,11 @@
 namespace cv {
 
 std::optional<unsigned> RetryPolicy::afterFailure(bool broughtNewBytes) {
-  failuresInARow_ = broughtNewBytes ? 1 : failuresInARow_ + 1;
-  if (failuresInARow_ >= kFailuresInARowToGiveUp) return std::nullopt;
+  if (broughtNewBytes) {
+    failuresInARow_ = 0;
+    return 0u;
+  }
+  if (++failuresInARow_ >= kFailuresInARowToGiveUp) return std::nullopt;
   const std::size_t step = std::min<std::size_t>(failuresInARow_ - 1, std::size(kRetryWaitsMs) - 1);
   return kRetryWaitsMs[step];
 }

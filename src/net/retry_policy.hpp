@@ -7,16 +7,18 @@
 
 namespace cv {
 
-// Waits before asking again after a download broke off: 1, 2, 4, then 8 s.
+// After a download broke off, the rest is asked for at once when the request
+// that broke brought bytes beyond any the run had before (a dropped connection
+// mid-transfer costs no more than a new one); after requests that bring
+// nothing it waits 1, 2, 4, then 8 s, and gives up at the fifth such request
+// in a row.
 inline constexpr unsigned kRetryWaitsMs[] = {1000, 2000, 4000, 8000};
-// The run gives up at this many failed requests in a row; a request that
-// brought bytes beyond any the run had before starts a new row.
 inline constexpr unsigned kFailuresInARowToGiveUp = 5;
 
 class RetryPolicy {
  public:
-  // After a failed request: how long to wait before the next, or nothing when
-  // the run gives up.
+  // After a failed request: how long to wait before the next (0: at once), or
+  // nothing when the run gives up.
   std::optional<unsigned> afterFailure(bool broughtNewBytes);
 
  private:

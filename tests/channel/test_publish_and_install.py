@@ -2,16 +2,18 @@
 server block: the real shell installs from it, and check and probe pass and
 make the shell's own requests."""
 
+import hashlib
 import http.client
 import json
 import ssl
+import time
 
 import pytest
 
 from zrqtest.channel_fixtures import FileHostSite, NginxFileHost
 
 from channel_tree import (CHANNEL_CODE, CHECK_HOST, FILE_HOST, entries_by_name, make_installer,
-                          publish_package, publish_shell, read_config)
+                          publish_package, publish_shell, read_config, stored_installer)
 
 PACKAGE = "1001"
 SHELL_TARGET = "/pc/shell/2/zrq-setup.exe"
@@ -19,14 +21,24 @@ INSTALLER_TARGET = "/pc/installers/1001/setup.exe"
 HEADERS = ("user_agent", "content_type", "cache_control", "pragma", "accept", "accept_encoding")
 
 
+SLOW_PACKAGE = "1002"  # its installer is sent at 512 KiB/s, so a run can be killed halfway
+SLOW_INSTALLERS = """
+    location ^~ /pc/installers/%s/ {
+        limit_rate 512k;
+    }
+""" % SLOW_PACKAGE
+
+
 @pytest.fixture(scope="module")
 def served_tree(channel_tool, release_exe, installer_bytes, tls, work_dir, namespace):
     root = work_dir / "publish" / "tree"
     installer = make_installer(work_dir / "publish", installer_bytes, PACKAGE)
     publish_package(channel_tool, root, PACKAGE, installer)
+    slow = make_installer(work_dir / "publish", installer_bytes * 2, SLOW_PACKAGE)
+    publish_package(channel_tool, root, SLOW_PACKAGE, slow)
     publish_shell(channel_tool, root, release_exe)
-    with NginxFileHost(work_dir / "publish" / "nginx",
-                       [FileHostSite(root, tls.server_cert, tls.server_key)]) as nginx:
+    site = FileHostSite(root, tls.server_cert, tls.server_key, extra=SLOW_INSTALLERS)
+    with NginxFileHost(work_dir / "publish" / "nginx", [site]) as nginx:
         yield root, installer, nginx
 
 
@@ -35,7 +47,8 @@ def test_shell_installs_what_the_toolkit_published_and_probe_makes_its_requests(
         work_dir):
     root, installer, nginx = served_tree
     code, checked = channel_tool.report("check", root, "--file-host", FILE_HOST, expect=0)
-    assert sorted(entries_by_name(checked)) == ["pc/config/1001.json", "pc/shell/latest.json"]
+    assert sorted(entries_by_name(checked)) == [
+        "pc/config/1001.json", "pc/config/1002.json", "pc/shell/latest.json"]
     # The version code came from the release exe's version resource.
     assert read_config(root / "pc/shell/latest.json")["versionCode"] == "2"
 
@@ -89,6 +102,34 @@ def test_shell_installs_what_the_toolkit_published_and_probe_makes_its_requests(
     probe_check, shell_check = check_endpoint.check_requests()
     assert probe_check.body == shell_check.body
     assert probe_check.header("Content-Type") == shell_check.header("Content-Type")
+
+
+def test_a_run_killed_halfway_is_continued_from_nginx_with_a_range_request(
+        channel_shell, check_endpoint, prefix, served_tree, work_dir):
+    root, _, nginx = served_tree
+    installer = stored_installer(root, SLOW_PACKAGE)
+    payload = installer.read_bytes()
+    target = "/pc/installers/%s/setup.exe" % SLOW_PACKAGE
+    name = "示例游戏_Setup_pc%s.exe" % SLOW_PACKAGE
+    kept = prefix.sdk_root / "temp" / "partial" / (
+        "%s-%d" % (hashlib.sha256(payload).hexdigest(), len(payload)))
+
+    proc = channel_shell.start(name=name)
+    deadline = time.monotonic() + 60
+    while not (kept.is_file() and kept.stat().st_size > len(payload) // 3):
+        assert time.monotonic() < deadline and proc.running, "the download did not get going"
+        time.sleep(0.02)
+    proc.kill()
+    held = kept.stat().st_size
+    assert 0 < held < len(payload) and payload.startswith(kept.read_bytes())
+
+    assert channel_shell.start(name=name).wait(90) == 0
+    assert prefix.wait_installer_run() is not None, "the installer was not started"
+    asked = [(r["range"], r["status"]) for r in nginx.requests() if r["target"] == target]
+    assert asked == [("-", "200"), ("bytes=%d-" % held, "206")], asked
+    staged = list((prefix.sdk_root / "temp").glob("*/original.exe"))
+    assert [p.read_bytes() == payload for p in staged] == [True]
+    assert not kept.exists()
 
 
 def test_the_server_block_serves_files_as_they_are_ranges_too_and_never_redirects(served_tree,

@@ -176,12 +176,12 @@ TEST(DownloadRules, WaitsDoubleToEightSecondsAndTheFifthFailureInARowGivesUp) {
   RetryPolicy fresh;
   EXPECT_EQ(pausesAfter(fresh, {false, false, false, false, false}),
             (P{1000, 2000, 4000, 8000, std::nullopt}));
-  // A request that brought new bytes starts a new row, which it counts in.
+  // A request that brought new bytes is followed at once and starts a new row.
   RetryPolicy progressing;
-  EXPECT_EQ(pausesAfter(progressing, {true, false, false, true, false, false, false, false}),
-            (P{1000, 2000, 4000, 1000, 2000, 4000, 8000, std::nullopt}));
+  EXPECT_EQ(pausesAfter(progressing, {true, false, false, true, false, false, false, false, false}),
+            (P{0, 1000, 2000, 0, 1000, 2000, 4000, 8000, std::nullopt}));
   RetryPolicy alwaysSomething;
-  EXPECT_EQ(pausesAfter(alwaysSomething, std::vector<bool>(20, true)), P(20, 1000u));
+  EXPECT_EQ(pausesAfter(alwaysSomething, std::vector<bool>(20, true)), P(20, 0u));
 }
 
 TEST(DownloadRules, AWaitSleepsInSlicesAndEndsAtTheCheckpointThatThrows) {

@@ -136,7 +136,7 @@ TEST(ResumableDownload, BytesNotWorthKeepingAreMarkedSoAndNeverAskedForAgain) {
   Harness refused(bodyOf(10000));
   refused.replies = {{200, std::nullopt, refused.body.substr(0, 4000), kBroken},
                      {503, std::nullopt, ""}, {503, std::nullopt, ""}, {503, std::nullopt, ""},
-                     {0, std::nullopt, "", kRefused, true}};
+                     {503, std::nullopt, ""}, {0, std::nullopt, "", kRefused, true}};
   expectError([&] { refused.run(); }, NetworkFailure, kRefused);
   EXPECT_FALSE(refused.download.provedWrong());
   EXPECT_EQ(refused.waits, (std::vector<unsigned>{1000, 2000, 4000, 8000}));

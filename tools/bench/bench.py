@@ -1,6 +1,7 @@
 """Benchmark of the shell under Wine: download throughput against a minimal
 reference client, peak memory, time to a visible window, time from Cancel to
-exit, exe sizes. Every figure is printed with its goal beside it.
+exit, a download continued after a cut every tenth of the file against a clean
+one, exe sizes. Every figure is printed with its goal beside it.
 
 Run through scripts/bench.sh, which builds what is needed and runs this inside
 tools/netns-run (the test host names resolve only there):
@@ -248,6 +249,30 @@ class Bench:
         median = statistics.median(times)
         self.figure("Cancel click to exit (ms)", spread(times, "%.0f"), "< 500", median < 500)
 
+    def resume(self):
+        """A host that cuts the connection after every tenth of the file (100 MiB of
+        1 GiB): the shell asks for the rest each time; against the clean download,
+        interleaved, in the same run."""
+        size = self.args.size_mib * MIB
+        cut = max(size // 10, MIB)
+        clean, broken = [], []
+        for i in range(self.args.runs):
+            self.publish(size)
+            clean.append(self.run_shell()[0])
+            self.publish(size, later=(1, {"cut_at": cut}))
+            seconds, _ = self.run_shell()
+            requests = len(self.host.requests(path=self.host.installer_path))
+            if requests != -(-size // cut):
+                raise BenchError("%d requests for a file cut every %d bytes" % (requests, cut))
+            broken.append(seconds)
+            print("    run %d: clean %.1f s, cut every %d MiB %.1f s (%d requests)" % (
+                i + 1, clean[-1], cut // MIB, broken[-1], requests), flush=True)
+        ratio = statistics.median(broken) / statistics.median(clean)
+        label = "%d MiB" % self.args.size_mib
+        self.figure("clean download, %s (s)" % label, spread(clean), "", True)
+        self.figure("cut every %d MiB, %s (s)" % (cut // MIB, label), spread(broken), "", True)
+        self.figure("time ratio cut/clean", "%.3f" % ratio, "<= 1.15", ratio <= 1.15)
+
     def sizes(self):
         for label, path, goal in (("i686", self.release_exe, MIB),
                                   ("x86_64", self.paths.shell_exe, None)):
@@ -270,7 +295,7 @@ def main(argv=None):
     ap.add_argument("--runs", type=int, default=5, help="runs of each measurement (default 5)")
     ap.add_argument("--size-mib", type=int, default=1024,
                     help="size of the big installer in MiB (default 1024)")
-    ap.add_argument("--only", default="sizes,window,throughput,memory,cancel",
+    ap.add_argument("--only", default="sizes,window,throughput,memory,cancel,resume",
                     help="comma-separated subset of the measurements (default: all)")
     args = ap.parse_args(argv)
     bench = Bench(args)
@@ -291,6 +316,8 @@ def main(argv=None):
             bench.memory(peak)
         if "cancel" in only:
             bench.cancel()
+        if "resume" in only:
+            bench.resume()
     except BenchError as e:
         print("bench: %s" % e, file=sys.stderr)
         return 1

@@ -2,6 +2,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include "net/range_answer.hpp"
+
 namespace zrq::channel {
 
 namespace {
@@ -20,13 +22,15 @@ std::string quoted(const std::string& value) {
 std::uint64_t rangeProbeStart(std::uint64_t size) { return size / 2; }
 
 std::string expectedContentRange(std::uint64_t start, std::uint64_t size) {
-  return "bytes " + std::to_string(start) + "-" + std::to_string(size - 1) + "/" +
-         std::to_string(size);
+  return cv::expectedContentRange(start, size);
 }
 
+// The shell's own rule: a broken download continues only on this answer.
 bool shellContinuesWith(std::uint64_t start, std::uint64_t size, long status,
                         const std::optional<std::string>& contentRange) {
-  return start < size && status == 206 && contentRange == expectedContentRange(start, size);
+  return start < size && status >= 0 &&
+         cv::judgeRangeAnswer(start, size, static_cast<unsigned long>(status), contentRange) ==
+             cv::RangeVerdict::Append;
 }
 
 std::string describeRangeAnswer(long status, const std::optional<std::string>& contentRange) {
