@@ -3,7 +3,7 @@
 # throughput against a minimal reference client, peak memory, time to a visible
 # window, Cancel to exit, a download cut every tenth of the file against a clean
 # one, exe sizes, all for the 64-bit test build under Wine 8;
-# then time to a visible window and peak memory of the 32-bit shell under Wine
+# then time to a visible window, peak memory and the cut download of the 32-bit shell under Wine
 # 10's WoW64 mode (tools/wow64). Not part of the tests; takes ~15 minutes with
 # the defaults (5 runs of each, a 1 GiB installer).
 #
@@ -37,4 +37,4 @@ echo "== the 64-bit test build under Wine 8"
 tools/netns-run /usr/bin/python3 tools/bench/bench.py "$@"
 echo "== the 32-bit shell under Wine 10's WoW64 mode"
 ZRQ_BUILD_DIR="$PWD/build/i686-test" tools/wow64/run "$root" \
-  tools/netns-run /usr/bin/python3 tools/bench/bench.py --only window,memory "$@"
+  tools/netns-run /usr/bin/python3 tools/bench/bench.py --only window,memory,resume "$@"

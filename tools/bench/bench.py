@@ -250,11 +250,11 @@ class Bench:
         self.figure("Cancel click to exit (ms)", spread(times, "%.0f"), "< 500", median < 500)
 
     def resume(self):
-        """A host that cuts the connection after every tenth of the file (100 MiB of
-        1 GiB): the shell asks for the rest each time; against the clean download,
-        interleaved, in the same run."""
+        """A host that cuts the connection every 100 MiB of a 1 GiB file (the same
+        share of another size): the shell asks for the rest each time; against the
+        clean download, interleaved, in the same run."""
         size = self.args.size_mib * MIB
-        cut = max(size // 10, MIB)
+        cut = max(size * 100 // 1024 // MIB * MIB, MIB)
         clean, broken = [], []
         for i in range(self.args.runs):
             self.publish(size)

@@ -221,7 +221,8 @@ def _ranged(resp, req):
                                    headers=resp.headers + [("Content-Range", "bytes */%d" % size)])
     first = max(wanted[0] - resp.range_shift, 0)
     last = wanted[1]
-    return dataclasses.replace(resp, status=206, body=resp.body[first:last + 1],
+    # A view, not a copy: bodies of a GiB are continued from anywhere.
+    return dataclasses.replace(resp, status=206, body=memoryview(resp.body)[first:last + 1],
                                headers=resp.headers + [("Content-Range", "bytes %d-%d/%d" % (first, last, size))])
 
 
