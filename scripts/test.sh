@@ -33,7 +33,7 @@ ctest --preset x64 -j2 || failed=1
 unset WINEPREFIX
 
 export ZRQ_RELEASE_EXE="$repo/build/i686/src/zrq-setup.exe"
-export ZRQ_RELEASE_V3_EXE="$repo/build/i686-v3/src/zrq-setup.exe"
+export ZRQ_RELEASE_V3_EXE="$repo/build/i686/src/zrq-setup-v3.exe"
 export ZRQ_CHANNEL_EXE="$repo/build/native/tools/channel/zrq-channel"
 ZRQ_SHELL_EXE="$repo/build/x64/src/zrq-setup.exe" \
   /usr/bin/python3 -m pytest tests/release -p no:cacheprovider || failed=1
@@ -46,29 +46,37 @@ fi
 root=$(tail -n 1 build/wow64-root.path)
 echo "== WoW64 root: $root ($(tail -n 1 build/wow64-root.log))"
 
-# The 32-bit shell players get, in its test build, under Wine 10's WoW64 mode.
+# The 32-bit shell players get, in its test build, under Wine 10's WoW64 mode:
+# every end-to-end test. Beside it, each in a network namespace of its own (so
+# their servers never meet), the two lighter suites; their output follows.
 e2e_started=$(date +%s)
 export ZRQ_BUILD_DIR="$repo/build/i686-test"
 export ZRQ_SHELL_EXE="$repo/build/i686-test/src/zrq-setup.exe"
-export ZRQ_SHELL_V3_EXE="$repo/build/i686-test-v3/src/zrq-setup.exe"
-tools/wow64/run "$root" tools/netns-run /usr/bin/python3 -m pytest tests/e2e \
-  -p no:cacheprovider "$@" || failed=1
-# Apart, in a namespace of its own: there nginx is the file host, whose address
-# the Python host of tests/e2e holds for its whole run. The exact release exe
+export ZRQ_SHELL_V3_EXE="$repo/build/i686-test/src/zrq-setup-v3.exe"
+# The channel toolkit's: nginx is the file host there. The exact release exe
 # installs from it too.
 tools/wow64/run "$root" tools/netns-run /usr/bin/python3 -m pytest tests/channel \
-  -p no:cacheprovider || failed=1
-# 100 installs in a row in one prefix; prints time per run and peak memory.
-tools/wow64/run "$root" tools/netns-run /usr/bin/python3 tools/soak/soak.py --runs 100 || failed=1
-echo "== 32-bit end-to-end tests took $(( $(date +%s) - e2e_started )) s"
-
+  -p no:cacheprovider >build/channel-tests.log 2>&1 &
+channel_job=$!
 # What only the 64-bit test shell under Wine 8 shows: the error Windows gives for
 # starting a file that is no program (Wine 10 gives another), and installs by
 # the 64-bit build of the same sources.
 ZRQ_BUILD_DIR="$repo/build/x64" ZRQ_SHELL_EXE="$repo/build/x64/src/zrq-setup.exe" \
   tools/netns-run /usr/bin/python3 -m pytest -p no:cacheprovider \
   tests/e2e/test_channel_record.py::test_installer_that_cannot_start_restores_the_record \
-  tests/e2e/test_install.py || failed=1
+  tests/e2e/test_install.py >build/x64-e2e-tests.log 2>&1 &
+x64_job=$!
+tools/wow64/run "$root" tools/netns-run /usr/bin/python3 -m pytest tests/e2e \
+  -p no:cacheprovider "$@" || failed=1
+wait "$channel_job" || failed=1
+echo "== tests/channel (32-bit shell and release exe, nginx, Wine 10 WoW64)"
+cat build/channel-tests.log
+wait "$x64_job" || failed=1
+echo "== the 64-bit test shell under Wine 8"
+cat build/x64-e2e-tests.log
+# 100 installs in a row in one prefix, alone: prints time per run and peak memory.
+tools/wow64/run "$root" tools/netns-run /usr/bin/python3 tools/soak/soak.py --runs 100 || failed=1
+echo "== end-to-end tests took $(( $(date +%s) - e2e_started )) s"
 
 echo "== tests took $(( $(date +%s) - started )) s in all"
 exit $failed

@@ -31,7 +31,7 @@ NAME = "Sample_Setup_pc%s.exe" % PACKAGE
 @pytest.fixture(scope="module")
 def release_v3_exe():
     exe = Path(os.environ.get("ZRQ_RELEASE_V3_EXE") or
-               REPO_ROOT / "build" / "i686-v3" / "src" / "zrq-setup.exe")
+               REPO_ROOT / "build" / "i686" / "src" / "zrq-setup-v3.exe")
     if not exe.is_file():
         pytest.fail("the version-3 release shell is missing (%s): scripts/build.sh builds it; "
                     "ZRQ_RELEASE_V3_EXE names another" % exe, pytrace=False)

@@ -25,8 +25,9 @@ def pytest_configure(config):
 def v3_shell_bytes(build_paths):
     path = build_paths.shell_v3_exe
     if path is None or not Path(path).is_file():
-        pytest.fail("the version-3 shell is missing: build it with -DZRQ_SHELL_VERSION_CODE=3 "
-                    "(scripts/test.sh uses build/x64-v3) and name it in ZRQ_SHELL_V3_EXE "
+        pytest.fail("the version-3 shell is missing: build it with "
+                    "-DZRQ_EXTRA_SHELL_VERSION_CODES=3 (scripts/build.sh makes "
+                    "build/i686-test/src/zrq-setup-v3.exe) and name it in ZRQ_SHELL_V3_EXE "
                     "(now %r)" % (str(path) if path else None), pytrace=False)
     return Path(path).read_bytes()
 
