@@ -47,33 +47,60 @@ root=$(tail -n 1 build/wow64-root.path)
 echo "== WoW64 root: $root ($(tail -n 1 build/wow64-root.log))"
 
 # The 32-bit shell players get, in its test build, under Wine 10's WoW64 mode:
-# every end-to-end test. Beside it, each in a network namespace of its own (so
-# their servers never meet), the two lighter suites; their output follows.
+# every end-to-end test, in two halves side by side. Beside them, the two
+# lighter suites. Each runs in a network namespace of its own (so their servers
+# never meet) and writes its own log; the logs follow, in this order.
 e2e_started=$(date +%s)
 export ZRQ_BUILD_DIR="$repo/build/i686-test"
 export ZRQ_SHELL_EXE="$repo/build/i686-test/src/zrq-setup.exe"
 export ZRQ_SHELL_V3_EXE="$repo/build/i686-test/src/zrq-setup-v3.exe"
+# The first half: the suites that run the shell many times per test.
+# (about 330 s each on a 2-core machine).
+first_half=(test_hostile_host.py test_self_update.py test_killed.py test_many_at_once.py
+            test_dll_planting.py test_locks_and_directories.py)
+first=() second=()
+for file in tests/e2e/test_*.py; do
+  case " ${first_half[*]} " in
+    *" ${file##*/} "*) first+=("$file") ;;
+    *) second+=("$file") ;;
+  esac
+done
+jobs_=() logs=() titles=()
+suite() {  # suite TITLE LOG COMMAND...
+  titles+=("$1") logs+=("build/$2")
+  shift 2
+  "$@" >"${logs[-1]}" 2>&1 &
+  jobs_+=($!)
+}
+suite "tests/e2e, first half (32-bit shell, Wine 10 WoW64)" e2e-first.log \
+  tools/wow64/run "$root" tools/netns-run /usr/bin/python3 -m pytest "${first[@]}" \
+  -p no:cacheprovider "$@"
+suite "tests/e2e, second half (32-bit shell, Wine 10 WoW64)" e2e-second.log \
+  tools/wow64/run "$root" tools/netns-run /usr/bin/python3 -m pytest "${second[@]}" \
+  -p no:cacheprovider "$@"
 # The channel toolkit's: nginx is the file host there. The exact release exe
-# installs from it too.
-tools/wow64/run "$root" tools/netns-run /usr/bin/python3 -m pytest tests/channel \
-  -p no:cacheprovider >build/channel-tests.log 2>&1 &
-channel_job=$!
-# What only the 64-bit test shell under Wine 8 shows: the error Windows gives for
-# starting a file that is no program (Wine 10 gives another), and installs by
-# the 64-bit build of the same sources.
-ZRQ_BUILD_DIR="$repo/build/x64" ZRQ_SHELL_EXE="$repo/build/x64/src/zrq-setup.exe" \
-  tools/netns-run /usr/bin/python3 -m pytest -p no:cacheprovider \
-  tests/e2e/test_channel_record.py::test_installer_that_cannot_start_restores_the_record \
-  tests/e2e/test_install.py >build/x64-e2e-tests.log 2>&1 &
-x64_job=$!
-tools/wow64/run "$root" tools/netns-run /usr/bin/python3 -m pytest tests/e2e \
-  -p no:cacheprovider "$@" || failed=1
-wait "$channel_job" || failed=1
-echo "== tests/channel (32-bit shell and release exe, nginx, Wine 10 WoW64)"
-cat build/channel-tests.log
-wait "$x64_job" || failed=1
-echo "== the 64-bit test shell under Wine 8"
-cat build/x64-e2e-tests.log
+# installs from it too. Then what only the 64-bit test shell under Wine 8
+# shows: the error Windows gives for starting a file that is no program (Wine
+# 10 gives another), and installs by the 64-bit build of the same sources.
+lighter() {
+  local rc=0
+  echo "== tests/channel (32-bit shell and release exe, nginx, Wine 10 WoW64)"
+  tools/wow64/run "$root" tools/netns-run /usr/bin/python3 -m pytest tests/channel \
+    -p no:cacheprovider || rc=1
+  echo "== the 64-bit test shell under Wine 8"
+  ZRQ_BUILD_DIR="$repo/build/x64" ZRQ_SHELL_EXE="$repo/build/x64/src/zrq-setup.exe" \
+    tools/netns-run /usr/bin/python3 -m pytest -p no:cacheprovider \
+    tests/e2e/test_channel_record.py::test_installer_that_cannot_start_restores_the_record \
+    tests/e2e/test_install.py || rc=1
+  return $rc
+}
+suite "the lighter suites" lighter.log lighter
+for i in "${!jobs_[@]}"; do
+  wait "${jobs_[$i]}" || failed=1
+  echo "== ${titles[$i]}"
+  cat "${logs[$i]}"
+done
+echo "== the suites side by side took $(( $(date +%s) - e2e_started )) s"
 # 100 installs in a row in one prefix, alone: prints time per run and peak memory.
 tools/wow64/run "$root" tools/netns-run /usr/bin/python3 tools/soak/soak.py --runs 100 || failed=1
 echo "== end-to-end tests took $(( $(date +%s) - e2e_started )) s"

@@ -7,6 +7,7 @@
 #include "net/request_url.hpp"
 #include "net/winhttp_handle.hpp"
 #include "net/winhttp_session.hpp"
+#include "platform/test_seams.hpp"
 #include "platform/text.hpp"
 
 namespace cv {
@@ -21,6 +22,11 @@ constexpr int kConnectTimeoutMs = 5000;
 constexpr int kSendTimeoutMs = 10000;
 constexpr int kReceiveTimeoutMs = 10000;
 constexpr DWORD kReadChunk = 65536;
+
+int transferTimeoutMs(int ms) {
+  const std::optional<unsigned> forced = seams::transferTimeoutMs();
+  return forced ? static_cast<int>(*forced) : ms;
+}
 
 std::wstring component(const wchar_t* text, DWORD length) {
   return text ? std::wstring(text, length) : std::wstring();
@@ -116,7 +122,8 @@ void httpsRequest(const std::string& url, const std::string& body, bool requireT
   // Declared in opening order, so every early exit closes them newest first.
   WinHttpHandle session =
       openHttpSession(kUserAgent, wideUrl, target.host,
-                      {kResolveTimeoutMs, kConnectTimeoutMs, kSendTimeoutMs, kReceiveTimeoutMs});
+                      {kResolveTimeoutMs, kConnectTimeoutMs, transferTimeoutMs(kSendTimeoutMs),
+                       transferTimeoutMs(kReceiveTimeoutMs)});
 
   WinHttpHandle connection(::WinHttpConnect(session.get(), target.host.c_str(), target.port, 0));
   ensure(connection.valid(), NetworkFailure, "网络连接失败，请重试");
@@ -129,7 +136,8 @@ void httpsRequest(const std::string& url, const std::string& body, bool requireT
   setDwordOption(request.get(), WINHTTP_OPTION_REDIRECT_POLICY,
                  WINHTTP_OPTION_REDIRECT_POLICY_NEVER);
   // Without this a server that accepts the request but never answers holds us for 90 s.
-  setDwordOption(request.get(), WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, kReceiveTimeoutMs);
+  setDwordOption(request.get(), WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT,
+                 transferTimeoutMs(kReceiveTimeoutMs));
 
   checkpoint();
   const DWORD bodyLength = static_cast<DWORD>(body.size());

@@ -59,6 +59,12 @@ std::optional<unsigned> retryWaitMs() {
   return static_cast<unsigned>(*value);
 }
 
+std::optional<unsigned> transferTimeoutMs() {
+  const std::optional<unsigned long> value = decimalVariable(L"ZRQ_TEST_TRANSFER_TIMEOUT_MS");
+  if (!value || *value == 0 || *value > 0x7FFFFFFFul) return std::nullopt;
+  return static_cast<unsigned>(*value);
+}
+
 bool windowsSharingOnReplace() { return variable(L"ZRQ_TEST_WINDOWS_SHARING") == "1"; }
 
 namespace {

@@ -41,6 +41,9 @@ void forgetNoted();
 // ZRQ_TEST_RETRY_WAIT_MS=<decimal>: every pause before a download asks again
 // lasts that long instead (for tests whose hosts keep failing).
 std::optional<unsigned> retryWaitMs();
+// ZRQ_TEST_TRANSFER_TIMEOUT_MS=<decimal>: the send and receive time-outs of every
+// request (for tests whose hosts stall each of several requests).
+std::optional<unsigned> transferTimeoutMs();
 
 #else
 
@@ -49,6 +52,7 @@ inline std::optional<unsigned long> launchError() { return std::nullopt; }
 inline bool windowsSharingOnReplace() { return false; }
 inline void note(Noted, const wchar_t*) {}
 inline std::optional<unsigned> retryWaitMs() { return std::nullopt; }
+inline std::optional<unsigned> transferTimeoutMs() { return std::nullopt; }
 
 #endif
 

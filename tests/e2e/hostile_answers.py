@@ -122,21 +122,22 @@ def connection(body, read_size=65536):
     return answers
 
 
-def stalls(body):
-    """Longer than the shell's 10 s timeouts: before anything is sent, and mid-body."""
+def stalls(body, stall):
+    """Longer than the shell's time-outs: before anything is sent, and mid-body."""
     whole = http(OK, [length(body), BINARY, CLOSE], body)
     head = len(whole) - len(body)
     return {
-        "stall-before-headers": raw(whole, stall_headers=11.0),
-        "stall-mid-body": raw(whole, stall_at=head + len(body) // 2, stall=11.0),
+        "stall-before-headers": raw(whole, stall_headers=stall),
+        "stall-mid-body": raw(whole, stall_at=head + len(body) // 2, stall=stall),
     }
 
 
-def catalogue(body, with_stalls=True):
-    """{name: Response} of every answer for this good body."""
+def catalogue(body, stall=None):
+    """{name: Response} of every answer for this good body; with stalls of
+    `stall` seconds when it is given."""
     answers = {}
     for group in (status_and_length, encodings, headers, connection):
         answers.update(group(body))
-    if with_stalls:
-        answers.update(stalls(body))
+    if stall is not None:
+        answers.update(stalls(body, stall))
     return answers

@@ -6,8 +6,10 @@ installer (kept for the next run), the channel record untouched and the
 attempt log saying "failed". Never a crash, never another exit code.
 
 A download that breaks off is asked for again; the pauses between requests are
-cut to RETRY_WAIT_MS here (a test build's switch), so that the answers that
-break every request do not each take the 15 s of real pauses.
+cut to RETRY_WAIT_MS and the send and receive time-outs to TRANSFER_TIMEOUT_MS
+here (a test build's switches), so that the answers that break or stall every
+request do not each take the 15 s of real pauses or five real time-outs (the
+transport tests show the real time-out).
 
 One prefix serves all the answers of a request, one shell run each, as a
 player's machine would meet them one after another."""
@@ -27,6 +29,8 @@ OLD_RECORD = b'{"channelCode":"before"}'
 NEW_RECORD = b'{"channelCode":"channel-01"}'
 RUN_LOG = "C:\\run\\installer.json"
 RETRY_WAIT_MS = 50
+TRANSFER_TIMEOUT_MS = 2000
+STALL = 3.0
 
 
 def compact(doc):
@@ -53,7 +57,8 @@ def fresh_state(prefix):
 def problems_of_run(prefix, host, shell, installer_bytes, messages, timeout=45):
     """Runs the shell once; returns what is wrong with how it ended (empty: fine)."""
     proc = shell.start(env={"ZRQ_INSTALLER_RECORD": RUN_LOG,
-                            "ZRQ_TEST_RETRY_WAIT_MS": str(RETRY_WAIT_MS)})
+                            "ZRQ_TEST_RETRY_WAIT_MS": str(RETRY_WAIT_MS),
+                            "ZRQ_TEST_TRANSFER_TIMEOUT_MS": str(TRANSFER_TIMEOUT_MS)})
     try:
         code, message = run_to_end(proc, timeout=timeout)
     except AssertionError as hang:
@@ -120,10 +125,9 @@ def serve(host, installer_bytes, request, answer):
 def test_any_answer_ends_the_run_cleanly(shell, host, prefix, installer_bytes, request_name):
     messages = own_messages()
     good = good_bodies(host, installer_bytes)[request_name]
-    answers = catalogue(good, with_stalls=request_name == "installer")
+    answers = catalogue(good, stall=STALL if request_name == "installer" else None)
     outcomes, problems = {}, {}
-    # A host that stalls every request to the 10 s time-out takes five of them.
-    timeout = 90 if request_name == "installer" else 45
+    timeout = 45
     for name, answer in answers.items():
         fresh_state(prefix)
         serve(host, installer_bytes, request_name, answer)

@@ -112,3 +112,11 @@ def test_no_time_stamps(built):
     _, _, image = built
     assert image.timestamp == 0
     assert image.directory(pe.DIR_DEBUG) == (0, 0)
+
+
+def test_only_the_test_build_reads_the_test_switches(built):
+    # The switches are read by name from the environment; a release exe that
+    # held one would let any player's environment change what the shell does.
+    arch, path, _ = built
+    holds = "ZRQ_TEST_".encode("utf-16-le") in path.read_bytes()
+    assert holds == (arch == "x86_64"), "%s: test switches %s" % (path, "found" if holds else "missing")
