@@ -54,8 +54,8 @@ e2e_started=$(date +%s)
 export ZRQ_BUILD_DIR="$repo/build/i686-test"
 export ZRQ_SHELL_EXE="$repo/build/i686-test/src/zrq-setup.exe"
 export ZRQ_SHELL_V3_EXE="$repo/build/i686-test/src/zrq-setup-v3.exe"
-# The first half: the suites that run the shell many times per test.
-# (about 340 and 380 s on a 2-core machine).
+# The first half: most of the files that run the shell many times per test;
+# the halves take about 340 and 380 s on a 2-core machine.
 first_half=(test_hostile_host.py test_self_update.py test_killed.py test_many_at_once.py
             test_dll_planting.py test_locks_and_directories.py)
 first=() second=()

@@ -23,11 +23,6 @@ constexpr int kSendTimeoutMs = 10000;
 constexpr int kReceiveTimeoutMs = 10000;
 constexpr DWORD kReadChunk = 65536;
 
-int transferTimeoutMs(int ms) {
-  const std::optional<unsigned> forced = seams::transferTimeoutMs();
-  return forced ? static_cast<int>(*forced) : ms;
-}
-
 std::wstring component(const wchar_t* text, DWORD length) {
   return text ? std::wstring(text, length) : std::wstring();
 }
@@ -119,11 +114,14 @@ void httpsRequest(const std::string& url, const std::string& body, bool requireT
   const RequestUrl target = crackUrl(wideUrl);
   checkRequestUrl(target, requireTrustedHost);
 
+  // A test build may shorten both, for hosts that stall every request.
+  const std::optional<unsigned> forced = seams::transferTimeoutMs();
+  const int sendMs = forced ? static_cast<int>(*forced) : kSendTimeoutMs;
+  const int receiveMs = forced ? static_cast<int>(*forced) : kReceiveTimeoutMs;
+
   // Declared in opening order, so every early exit closes them newest first.
-  WinHttpHandle session =
-      openHttpSession(kUserAgent, wideUrl, target.host,
-                      {kResolveTimeoutMs, kConnectTimeoutMs, transferTimeoutMs(kSendTimeoutMs),
-                       transferTimeoutMs(kReceiveTimeoutMs)});
+  WinHttpHandle session = openHttpSession(kUserAgent, wideUrl, target.host,
+                                          {kResolveTimeoutMs, kConnectTimeoutMs, sendMs, receiveMs});
 
   WinHttpHandle connection(::WinHttpConnect(session.get(), target.host.c_str(), target.port, 0));
   ensure(connection.valid(), NetworkFailure, "网络连接失败，请重试");
@@ -136,8 +134,7 @@ void httpsRequest(const std::string& url, const std::string& body, bool requireT
   setDwordOption(request.get(), WINHTTP_OPTION_REDIRECT_POLICY,
                  WINHTTP_OPTION_REDIRECT_POLICY_NEVER);
   // Without this a server that accepts the request but never answers holds us for 90 s.
-  setDwordOption(request.get(), WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT,
-                 transferTimeoutMs(kReceiveTimeoutMs));
+  setDwordOption(request.get(), WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, receiveMs);
 
   checkpoint();
   const DWORD bodyLength = static_cast<DWORD>(body.size());
