@@ -1,13 +1,22 @@
 #!/usr/bin/env bash
 # Builds the native toolkit (zrq-channel, the shell's decision code and their
 # unit tests), the decision code's fuzz targets (clang, sanitizers), the 64-bit
-# test build (the unit tests under Wine 8, and the shell for what only a 64-bit
-# run shows), the 32-bit release shell, the 32-bit test build (the shell with
-# its test seams and the 32-bit test tools, for the end-to-end tests), and in
-# both 32-bit builds the version-3 shell the self-update tests update to.
+# test build (the unit tests under Wine 8, the shell for what only a 64-bit run
+# shows, and the end-to-end tests' shell where no 32-bit code runs), the 32-bit
+# release shell, the 32-bit test build (the shell with its test seams and the
+# 32-bit test tools, for the end-to-end tests), and in every shell build the
+# version-3 shell the self-update tests update to.
+#   scripts/build.sh              all of these
+#   scripts/build.sh x64-release  only the 64-bit release build and its v3, which
+#                                 the tests run in place of the 32-bit one on a
+#                                 machine that runs no 32-bit x86 code
 set -euo pipefail
 cd "$(dirname "$0")/.."
 jobs=${ZRQ_JOBS:-2}
+if [ "${1:-}" = x64-release ]; then
+  cmake --preset x64-release -DZRQ_EXTRA_SHELL_VERSION_CODES=3 >/dev/null
+  exec cmake --build --preset x64-release -j"$jobs"
+fi
 # Test discovery runs the unit tests under Wine; use the prefix the test run uses.
 export WINEPREFIX="${ZRQ_UNIT_PREFIX:-$PWD/build/wine-unit}"
 
@@ -17,11 +26,11 @@ cmake --build --preset native -j"$jobs"
 cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz -j"$jobs"
 
-cmake --preset x64 >/dev/null
-cmake --build --preset x64 -j"$jobs"
-
 # Each with a version-3 shell beside the shell (src/zrq-setup-v3.exe): the same
 # objects but the few that know the version code.
+cmake --preset x64 -DZRQ_EXTRA_SHELL_VERSION_CODES=3 >/dev/null
+cmake --build --preset x64 -j"$jobs"
+
 cmake --preset i686 -DZRQ_EXTRA_SHELL_VERSION_CODES=3 >/dev/null
 cmake --build --preset i686 -j"$jobs"
 

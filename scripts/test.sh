@@ -7,6 +7,11 @@
 # servers; the channel toolkit against nginx; the exact release exe; a soak),
 # and what only the 64-bit test shell shows under Wine 8. Everything that
 # reaches a network runs in a private network namespace.
+#
+# On a machine that runs no 32-bit x86 code (tools/wow64/probe says which; so
+# does ZRQ_FORCE_64BIT=1 on any machine) every test that starts the shell runs
+# the 64-bit builds in the same root instead: the test build, its v3 and a
+# 64-bit release build. The checks of the 32-bit exe's file run on both paths.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 repo=$PWD
@@ -45,15 +50,29 @@ if ! wait "$root_job"; then
 fi
 root=$(tail -n 1 build/wow64-root.path)
 echo "== WoW64 root: $root ($(tail -n 1 build/wow64-root.log))"
+machine=$(tools/wow64/probe "$root")
+case $? in
+  0) bits=32 shell_build=i686-test release_build=i686 ;;
+  1) bits=64 shell_build=x64 release_build=x64-release ;;
+  *) echo "== $machine" >&2; exit 1 ;;
+esac
+bits_line="$machine: the end-to-end tests ran the $bits-bit build"
+echo "== $bits_line"
+if [ $bits = 64 ]; then
+  scripts/build.sh x64-release || exit 1
+fi
 
-# The 32-bit shell players get, in its test build, under Wine 10's WoW64 mode:
-# every end-to-end test, in two halves side by side. Beside them, the two
-# lighter suites. Each runs in a network namespace of its own (so their servers
-# never meet) and writes its own log; the logs follow, in this order.
+# The 32-bit shell players get, in its test build, under Wine 10's WoW64 mode
+# (or the 64-bit one, see above): every end-to-end test, in two halves side by
+# side. Beside them, the two lighter suites. Each runs in a network namespace of
+# its own (so their servers never meet) and writes its own log; the logs
+# follow, in this order.
 e2e_started=$(date +%s)
-export ZRQ_BUILD_DIR="$repo/build/i686-test"
-export ZRQ_SHELL_EXE="$repo/build/i686-test/src/zrq-setup.exe"
-export ZRQ_SHELL_V3_EXE="$repo/build/i686-test/src/zrq-setup-v3.exe"
+export ZRQ_BUILD_DIR="$repo/build/$shell_build"
+export ZRQ_SHELL_EXE="$repo/build/$shell_build/src/zrq-setup.exe"
+export ZRQ_SHELL_V3_EXE="$repo/build/$shell_build/src/zrq-setup-v3.exe"
+export ZRQ_RELEASE_EXE="$repo/build/$release_build/src/zrq-setup.exe"
+export ZRQ_RELEASE_V3_EXE="$repo/build/$release_build/src/zrq-setup-v3.exe"
 # The first half: most of the files that run the shell many times per test;
 # the halves take about 340 and 380 s on a 2-core machine.
 first_half=(test_hostile_host.py test_self_update.py test_killed.py test_many_at_once.py
@@ -72,10 +91,10 @@ suite() {  # suite TITLE LOG COMMAND...
   "$@" >"${logs[-1]}" 2>&1 &
   jobs_+=($!)
 }
-suite "tests/e2e, first half (32-bit shell, Wine 10 WoW64)" e2e-first.log \
+suite "tests/e2e, first half ($bits-bit shell, Wine 10 WoW64)" e2e-first.log \
   tools/wow64/run "$root" tools/netns-run /usr/bin/python3 -m pytest "${first[@]}" \
   -p no:cacheprovider "$@"
-suite "tests/e2e, second half (32-bit shell, Wine 10 WoW64)" e2e-second.log \
+suite "tests/e2e, second half ($bits-bit shell, Wine 10 WoW64)" e2e-second.log \
   tools/wow64/run "$root" tools/netns-run /usr/bin/python3 -m pytest "${second[@]}" \
   -p no:cacheprovider "$@"
 # The channel toolkit's: nginx is the file host there. The exact release exe
@@ -84,7 +103,7 @@ suite "tests/e2e, second half (32-bit shell, Wine 10 WoW64)" e2e-second.log \
 # 10 gives another), and installs by the 64-bit build of the same sources.
 lighter() {
   local rc=0
-  echo "== tests/channel (32-bit shell and release exe, nginx, Wine 10 WoW64)"
+  echo "== tests/channel ($bits-bit shell and release exe, nginx, Wine 10 WoW64)"
   tools/wow64/run "$root" tools/netns-run /usr/bin/python3 -m pytest tests/channel \
     -p no:cacheprovider || rc=1
   echo "== the 64-bit test shell under Wine 8"
@@ -106,4 +125,5 @@ tools/wow64/run "$root" tools/netns-run /usr/bin/python3 tools/soak/soak.py --ru
 echo "== end-to-end tests took $(( $(date +%s) - e2e_started )) s"
 
 echo "== tests took $(( $(date +%s) - started )) s in all"
+echo "== $bits_line"
 exit $failed

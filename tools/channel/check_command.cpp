@@ -117,7 +117,7 @@ void checkShellFile(const CheckOptions& options, const nlohmann::json& shell, st
   const StorePlace place = storePlaceFor(options.root, shell.at("url").get<std::string>(), "shell url");
   try {
     const PeFacts pe = readPeFacts(readSmallFile(place.path, kReadAtMost).value_or(""));
-    if (const std::string why = whyNotA32BitGuiExe(pe); !why.empty()) {
+    if (const std::string why = whyNotA32BitGuiExe(pe, options.allow64Bit); !why.empty()) {
       entry.problems.push_back({"shell file", "a 32-bit Windows GUI exe", why, ""});
     } else if (shellVersionCodeOf(pe) != version) {
       const auto own = shellVersionCodeOf(pe);

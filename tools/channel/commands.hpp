@@ -36,6 +36,7 @@ struct ShellOptions {
   bool force = false;
   bool store = false;
   std::string fileHost;
+  bool allow64Bit = false;
 };
 
 struct NameOptions {
@@ -49,6 +50,7 @@ struct CheckOptions {
   std::string root;
   std::string fileHost;
   std::uint32_t shellVersion = 0;
+  bool allow64Bit = false;
 };
 
 struct ProbeOptions {

@@ -27,6 +27,11 @@ void addFileHost(CLI::App& command, std::string& fileHost) {
       ->capture_default_str();
 }
 
+void addAllow64Bit(CLI::App& command, bool& allow) {
+  command.add_flag("--allow-64-bit", allow, "Accept a 64-bit shell exe as well (for test runs on "
+                   "machines that run no 32-bit x86 code; players get the 32-bit shell)");
+}
+
 // Prints the report as lines or as one JSON document; its exit code.
 int finish(const Report& report, bool json) {
   if (json) {
@@ -84,6 +89,7 @@ int main(int argc, char** argv) {
                          "the published one");
   shellCommand->add_flag("--store", shell.store, "Also copy the exe into ROOT at the URL's path");
   addFileHost(*shellCommand, shell.fileHost);
+  addAllow64Bit(*shellCommand, shell.allow64Bit);
   shellCommand->add_flag("--json", json, "Print one JSON report");
 
   NameOptions name;
@@ -105,6 +111,7 @@ int main(int argc, char** argv) {
   checkCommand->add_option("ROOT", check.root, "The file host's tree")->required()
       ->check(CLI::ExistingDirectory);
   addFileHost(*checkCommand, check.fileHost);
+  addAllow64Bit(*checkCommand, check.allow64Bit);
   checkCommand->add_option("--shell-version", check.shellVersion, "Judge the manifest as shells "
                            "of this version code do")->capture_default_str();
   checkCommand->add_flag("--json", json, "Print one JSON report");

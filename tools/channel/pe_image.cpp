@@ -134,8 +134,10 @@ PeFacts readPeFacts(const std::string& image) {
   return facts;
 }
 
-std::string whyNotA32BitGuiExe(const PeFacts& facts) {
-  if (facts.machine != kMachineI386 || facts.optionalMagic != kPe32Magic) {
+std::string whyNotA32BitGuiExe(const PeFacts& facts, bool allow64Bit) {
+  const bool is64Bit = facts.machine == kMachineAmd64 && facts.optionalMagic == kPe32PlusMagic;
+  if ((facts.machine != kMachineI386 || facts.optionalMagic != kPe32Magic) &&
+      !(allow64Bit && is64Bit)) {
     return "not a 32-bit x86 image (machine 0x" + [&] {
       static const char hex[] = "0123456789abcdef";
       std::string text;

@@ -25,8 +25,12 @@ constexpr std::uint16_t kFileDll = 0x2000;
 // anything that is not a well-formed PE image.
 PeFacts readPeFacts(const std::string& image);
 
-// Empty when the image is a 32-bit GUI exe, otherwise why it is not one.
-std::string whyNotA32BitGuiExe(const PeFacts& facts);
+constexpr std::uint16_t kMachineAmd64 = 0x8664;
+constexpr std::uint16_t kPe32PlusMagic = 0x20B;
+
+// Empty when the image is a 32-bit GUI exe (or, with allow64Bit, a 64-bit
+// one), otherwise why it is not one.
+std::string whyNotA32BitGuiExe(const PeFacts& facts, bool allow64Bit = false);
 
 // The shell's version code: the last field of its file version ("1.0.0.<code>").
 std::optional<std::uint32_t> shellVersionCodeOf(const PeFacts& facts);

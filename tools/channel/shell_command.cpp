@@ -45,7 +45,7 @@ void runShell(const ShellOptions& options, Report& report) {
     entry.problems.push_back({"--exe", "a 32-bit Windows GUI exe", error.what(), ""});
     return;
   }
-  if (const std::string why = whyNotA32BitGuiExe(pe); !why.empty()) {
+  if (const std::string why = whyNotA32BitGuiExe(pe, options.allow64Bit); !why.empty()) {
     entry.problems.push_back({"--exe", "a 32-bit Windows GUI exe", why, ""});
     return;
   }

@@ -15,6 +15,7 @@ sys.path.insert(0, str(Path(__file__).resolve().parents[1]))
 
 from zrqtest import (BuildPaths, Driver, Response, ShellLauncher, TestHost, Xvfb,  # noqa: E402
                      build_template, make_tls_material)
+from zrqtest.wineprefix import NOT_STARTED, WineError, not_started_message  # noqa: E402
 from zrqtest.png import convert  # noqa: E402
 
 PACKAGE_ID = "1001"
@@ -94,6 +95,8 @@ def main():
             convert(bmp, screenshot)
             print("window: %s | %s" % (state.get("caption"), state.get("status")))
         except Exception as error:  # the run goes on; the picture is a bonus
+            if shell.poll() is not None and NOT_STARTED in shell.stderr_path.read_bytes():
+                raise WineError(not_started_message(paths.shell_exe))
             print("no screenshot: %s" % error)
 
         code = shell.wait(120)
@@ -118,4 +121,7 @@ def main():
 
 
 if __name__ == "__main__":
-    sys.exit(main())
+    try:
+        sys.exit(main())
+    except WineError as error:
+        sys.exit("demo: %s" % error)

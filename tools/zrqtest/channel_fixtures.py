@@ -17,19 +17,25 @@ import pytest
 
 from .nginx import NGINX, FileHostSite, NginxFileHost  # noqa: F401  (re-exported for tests)
 from .fixtures import serving
-from .paths import REPO_ROOT
+from .paths import REPO_ROOT, exe_bits
 from .shell import ShellLauncher
 from .testhost import HOSTS, TestHost
 
 
 class ChannelTool:
-    """zrq-channel as an operator runs it."""
+    """zrq-channel as an operator runs it. Where the tests run the 64-bit shells
+    (a machine that runs no 32-bit x86 code), `shell` and `check` are told to
+    accept them."""
 
-    def __init__(self, exe):
+    def __init__(self, exe, shell_bits=32):
         self.exe = Path(exe)
+        self.shell_bits = shell_bits
 
     def run(self, *args, timeout=120):
-        return subprocess.run([str(self.exe), *map(str, args)], stdin=subprocess.DEVNULL,
+        args = [str(a) for a in args]
+        if self.shell_bits == 64 and args[:1] in (["shell"], ["check"]) and "--help" not in args:
+            args.append("--allow-64-bit")
+        return subprocess.run([str(self.exe), *args], stdin=subprocess.DEVNULL,
                               stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=timeout)
 
     def ok(self, *args):
@@ -56,13 +62,19 @@ def channel_tool():
                     "--preset native; ZRQ_CHANNEL_EXE names another" % exe, pytrace=False)
     if not os.access(NGINX, os.X_OK):
         pytest.fail("nginx is required (Debian package nginx)", pytrace=False)
-    return ChannelTool(exe)
+    release = release_exe_path()
+    return ChannelTool(exe, exe_bits(release) if release.is_file() else 32)
+
+
+def release_exe_path():
+    """The release shell the tests publish: ZRQ_RELEASE_EXE, by default the 32-bit one."""
+    return Path(os.environ.get("ZRQ_RELEASE_EXE") or
+                REPO_ROOT / "build" / "i686" / "src" / "zrq-setup.exe")
 
 
 @pytest.fixture(scope="session")
 def release_exe():
-    exe = Path(os.environ.get("ZRQ_RELEASE_EXE") or
-               REPO_ROOT / "build" / "i686" / "src" / "zrq-setup.exe")
+    exe = release_exe_path()
     if not exe.is_file():
         pytest.fail("the 32-bit release shell is missing (%s): cmake --build --preset i686; "
                     "ZRQ_RELEASE_EXE names another" % exe, pytrace=False)

@@ -12,7 +12,7 @@ from pathlib import Path
 
 from . import wine_process
 from .loader_fault import is_loader_fault
-from .paths import WINE, WINESERVER
+from .paths import WINE, WINESERVER, exe_bits, wine_version
 
 FONT_SUBSTITUTES = r"HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontSubstitutes"
 X11_DRIVER = r"HKCU\Software\Wine\X11 Driver"
@@ -20,8 +20,28 @@ DESKTOP = r"HKCU\Control Panel\Desktop"
 SETUP_DIR = "C:\\dl"
 
 
+# What Wine prints when it cannot start a program at all (it then tries to open
+# the file with start.exe, which fails too): an exe of a machine type it cannot
+# run, such as a 32-bit one on a machine that runs no 32-bit x86 code.
+NOT_STARTED = b"ShellExecuteEx failed"
+
+
 class WineError(RuntimeError):
     pass
+
+
+def not_started_message(program):
+    """Which program could not be started, under which Wine, and what to check."""
+    program = str(program)
+    try:
+        bits = "%d-bit " % exe_bits(program)
+    except (OSError, ValueError, KeyError):
+        bits = ""
+    major, minor = wine_version()
+    return ("Wine %d.%d (%s) could not start the %sprogram %s at all. Check that this machine "
+            "runs %sx86 code: tools/wow64/probe ROOT says; where it does not, the 64-bit build "
+            "runs in its place (ZRQ_FORCE_64BIT=1 forces that path)."
+            % (major, minor, WINE, bits, program, bits))
 
 
 def wine_env(prefix, display=None, extra=None):
@@ -103,8 +123,11 @@ class WinePrefix:
             if not is_loader_fault(code, err):
                 break
         if check and code != 0:
+            stderr = err.read_bytes()
+            if NOT_STARTED in stderr:
+                raise WineError(not_started_message(args[0]))
             raise WineError("wine64 %s exited with %d: %s" % (
-                args, code, err.read_bytes().decode(errors="replace")[-2000:]))
+                args, code, stderr.decode(errors="replace")[-2000:]))
         return code, out.read_bytes()
 
     def reg_add(self, key, name, data, kind="REG_SZ"):

@@ -34,6 +34,7 @@ TEST(PeImage, OnlyA32BitGuiExePasses) {
   wide.machine = 0x8664;
   wide.magic = 0x20B;
   EXPECT_NE(whyNotA32BitGuiExe(readPeFacts(buildPe(wide))).find("0x8664"), std::string::npos);
+  EXPECT_EQ(whyNotA32BitGuiExe(readPeFacts(buildPe(wide)), true), "");
   PeShape console;
   console.subsystem = 3;
   EXPECT_NE(whyNotA32BitGuiExe(readPeFacts(buildPe(console))), "");
