@@ -6,6 +6,10 @@ namespace cv {
 
 std::string fileHostBaseUrl() { return std::string("https://") + build::kFileHost; }
 
+std::string gameConfigPath(const std::string& packageId) {
+  return "pc/config/" + packageId + ".json";
+}
+
 std::string checkEndpointUrl() {
   return std::string("https://") + build::kCheckHost + "/index.php?g=Home&m=PcSetup&a=check";
 }

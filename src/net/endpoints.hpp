@@ -6,6 +6,10 @@ namespace cv {
 
 // "https://" + the file host (with its port, if the build names one).
 std::string fileHostBaseUrl();
+// The documents' paths on the file host, without the leading "/": what a
+// channel's signature binds each document to.
+inline constexpr char kShellManifestPath[] = "pc/shell/latest.json";
+std::string gameConfigPath(const std::string& packageId);
 // The authorization check endpoint, full URL.
 std::string checkEndpointUrl();
 // Trusted download hosts: lower-case names separated by ";" (ports dropped).

@@ -4,14 +4,13 @@
 
 #include "app/version.hpp"
 #include "net/endpoints.hpp"
-#include "net/fetch_json.hpp"
+#include "net/fetch_file_host_document.hpp"
 #include "net/shell_manifest.hpp"
 
 namespace cv {
 
 nlohmann::json fetchShellManifest(const Checkpoint& checkpoint) {
-  const nlohmann::json manifest =
-      fetchJson(fileHostBaseUrl() + "/pc/shell/latest.json", std::string(), checkpoint);
+  const nlohmann::json manifest = fetchFileHostDocument(kShellManifestPath, checkpoint);
   return evaluateShellManifest(manifest, shellVersionCode);
 }
 

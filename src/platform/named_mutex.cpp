@@ -10,8 +10,10 @@ KernelHandle createNamedMutex(const std::wstring& name, const char* createFailur
   return mutex;
 }
 
-bool tryAcquireMutex(HANDLE mutex) {
-  const DWORD result = ::WaitForSingleObject(mutex, 0);
+bool tryAcquireMutex(HANDLE mutex) { return acquireMutexWithin(mutex, 0); }
+
+bool acquireMutexWithin(HANDLE mutex, unsigned long milliseconds) {
+  const DWORD result = ::WaitForSingleObject(mutex, milliseconds);
   // An abandoned mutex was left by a holder that ended; it is ours now.
   return result == WAIT_OBJECT_0 || result == WAIT_ABANDONED;
 }

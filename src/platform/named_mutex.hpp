@@ -12,5 +12,8 @@ KernelHandle createNamedMutex(const std::wstring& name, const char* createFailur
 
 // One try without waiting; an abandoned mutex counts as acquired.
 bool tryAcquireMutex(HANDLE mutex);
+// The same, waiting at most milliseconds: only for a lock held across one
+// small file's read and replace.
+bool acquireMutexWithin(HANDLE mutex, unsigned long milliseconds);
 
 }  // namespace cv
