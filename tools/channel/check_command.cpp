@@ -1,7 +1,4 @@
-#include <dirent.h>
-
 #include <algorithm>
-#include <memory>
 
 #include "app/error.hpp"
 #include "commands.hpp"
@@ -9,7 +6,9 @@
 #include "judge.hpp"
 #include "net/json_body.hpp"
 #include "pe_image.hpp"
+#include "net/endpoints.hpp"
 #include "publish_support.hpp"
+#include "signature_check.hpp"
 #include "tree_files.hpp"
 
 namespace zrq::channel {
@@ -18,19 +17,6 @@ namespace {
 
 constexpr std::uint64_t kReadAtMost = 64ull * 1024 * 1024;  // a document far past the limit
 
-std::vector<std::string> configNames(const std::string& dir) {
-  std::vector<std::string> names;
-  std::unique_ptr<DIR, int (*)(DIR*)> handle(::opendir(dir.c_str()), ::closedir);
-  if (!handle) return names;
-  while (const dirent* item = ::readdir(handle.get())) {
-    const std::string name = item->d_name;
-    if (name.size() > 5 && name[0] != '.' && name.compare(name.size() - 5, 5, ".json") == 0) {
-      names.push_back(name);
-    }
-  }
-  std::sort(names.begin(), names.end());
-  return names;
-}
 
 // The file a descriptor names in the tree, checked with the shell's download
 // rules: exactly sizeBytes long, with the described SHA-256.
@@ -81,8 +67,8 @@ std::optional<std::string> readDocument(const std::string& path, Entry& entry, b
   }
 }
 
-void checkConfig(const CheckOptions& options, const std::string& hosts, const std::string& file,
-                 Report& report) {
+void checkConfig(const CheckOptions& options, const std::string& hosts, const Trust& trust,
+                 const std::string& file, Report& report) {
   const std::string path = options.root + "/pc/config/" + file;
   Entry& entry = report.add(treeName(options.root, path));
   const std::string packageId = file.substr(0, file.size() - 5);
@@ -99,6 +85,7 @@ void checkConfig(const CheckOptions& options, const std::string& hosts, const st
     entry.problems.push_back(*problem);
     return;
   }
+  if (!judgeSignature(config, cv::gameConfigPath(packageId), trust, entry)) return;
   for (const Problem& problem : judgeGameConfig(config, packageId, hosts)) {
     entry.problems.push_back(problem);
   }
@@ -107,7 +94,7 @@ void checkConfig(const CheckOptions& options, const std::string& hosts, const st
   checkDescribedFile(options.root, installer, "installer", entry);
   entry.summary = "package " + packageId + ", " + installer.at("type").get<std::string>() + " " +
                   installer.at("sizeBytes").get<std::string>() + " bytes, sha256 " +
-                  installer.at("sha256").get<std::string>();
+                  installer.at("sha256").get<std::string>() + signatureNote(entry);
 }
 
 void checkShellFile(const CheckOptions& options, const nlohmann::json& shell, std::uint32_t version,
@@ -130,7 +117,8 @@ void checkShellFile(const CheckOptions& options, const nlohmann::json& shell, st
   }
 }
 
-void checkManifest(const CheckOptions& options, const std::string& hosts, Report& report) {
+void checkManifest(const CheckOptions& options, const std::string& hosts, const Trust& trust,
+                   Report& report) {
   const std::string path = options.root + "/pc/shell/latest.json";
   Entry& entry = report.add(treeName(options.root, path));
   bool unreadable = false;
@@ -146,19 +134,21 @@ void checkManifest(const CheckOptions& options, const std::string& hosts, Report
     entry.problems.push_back(*problem);
     return;
   }
+  if (!judgeSignature(manifest, cv::kShellManifestPath, trust, entry)) return;
   const ManifestVerdict verdict = judgeShellManifest(manifest, options.shellVersion, hosts);
   entry.problems = verdict.problems;
   if (!entry.ok()) return;
   entry.summary = "version " + std::to_string(*verdict.versionCode);
   if (verdict.shell.is_null()) {
-    entry.summary += ", no shell to download";
+    entry.summary += ", no shell to download" + signatureNote(entry);
     return;
   }
   checkShellFile(options, verdict.shell, *verdict.versionCode, entry);
   entry.summary += (verdict.updatesOwnVersion ? ", an update for shells of version "
                                               : ", no update for shells of version ") +
                    std::to_string(options.shellVersion) + ", shell " +
-                   verdict.shell.at("sizeBytes").get<std::string>() + " bytes";
+                   verdict.shell.at("sizeBytes").get<std::string>() + " bytes" +
+                   signatureNote(entry);
 }
 
 }  // namespace
@@ -166,9 +156,10 @@ void checkManifest(const CheckOptions& options, const std::string& hosts, Report
 void runCheck(const CheckOptions& options, Report& report) {
   const std::string hosts = trustedHostsFor(options.fileHost);
   report.extra = {{"root", options.root}, {"fileHost", options.fileHost}};
-  checkManifest(options, hosts, report);
-  const std::vector<std::string> configs = configNames(options.root + "/pc/config");
-  for (const std::string& file : configs) checkConfig(options, hosts, file, report);
+  const Trust trust = trustFor(options.keyFiles);
+  checkManifest(options, hosts, trust, report);
+  const std::vector<std::string> configs = jsonFileNames(options.root + "/pc/config");
+  for (const std::string& file : configs) checkConfig(options, hosts, trust, file, report);
   if (configs.empty()) {
     Entry& entry = report.add("pc/config");
     entry.problems.push_back({"pc/config", "at least one <package id>.json", "none", ""});

@@ -27,6 +27,8 @@ struct PackageOptions {
   std::string type;      // empty: from the installer's name
   bool store = false;
   std::string fileHost;
+  std::string keyFile;   // empty: the document is not signed
+  unsigned expiresInDays = 0;
 };
 
 struct ShellOptions {
@@ -37,6 +39,8 @@ struct ShellOptions {
   bool store = false;
   std::string fileHost;
   bool allow64Bit = false;
+  std::string keyFile;  // empty: the document is not signed
+  unsigned expiresInDays = 0;
 };
 
 struct NameOptions {
@@ -46,11 +50,24 @@ struct NameOptions {
   std::string outDir;
 };
 
+struct KeygenOptions {
+  std::string outDir;
+};
+
+struct SignOptions {
+  std::string root;
+  std::string keyFile;
+  unsigned expiresInDays = 0;  // 0: the documents do not expire
+  std::string fileHost;
+  std::uint32_t shellVersion = 0;
+};
+
 struct CheckOptions {
   std::string root;
   std::string fileHost;
   std::uint32_t shellVersion = 0;
   bool allow64Bit = false;
+  std::vector<std::string> keyFiles;  // none: the build's keys
 };
 
 struct ProbeOptions {
@@ -61,6 +78,7 @@ struct ProbeOptions {
   bool noDownload = false;
   std::uint32_t shellVersion = 0;
   bool progress = false;  // a progress line on the terminal
+  std::vector<std::string> keyFiles;  // none: the build's keys
 };
 
 // Each fills the report; the caller prints it and exits with its code.
@@ -68,6 +86,8 @@ void runPackage(const PackageOptions& options, Report& report);
 void runShell(const ShellOptions& options, Report& report);
 void runName(const NameOptions& options, Report& report);
 void runCheck(const CheckOptions& options, Report& report);
+void runKeygen(const KeygenOptions& options, Report& report);
+void runSign(const SignOptions& options, Report& report);
 void runProbe(const ProbeOptions& options, Report& report);
 
 // A usage error found after parsing (a value the parser could not judge).

@@ -27,6 +27,22 @@ void addFileHost(CLI::App& command, std::string& fileHost) {
       ->capture_default_str();
 }
 
+void addSigning(CLI::App& command, std::string& keyFile, unsigned& expiresInDays,
+                bool required) {
+  CLI::Option* key = command.add_option("--key", keyFile, "The channel's private key (PEM, from "
+                                        "zrq-channel keygen): sign the document with it")
+                         ->check(CLI::ExistingFile);
+  if (required) key->required();
+  command.add_option("--expires-in", expiresInDays, "Days after which shells refuse the signed "
+                     "document (default: it does not expire)")->check(CLI::Range(1u, 36500u));
+}
+
+void addKeyFiles(CLI::App& command, std::vector<std::string>& keyFiles) {
+  command.add_option("--key-file", keyFiles, "Verify signatures with this public key (PEM; may be "
+                     "given twice) instead of the keys this build carries")
+      ->check(CLI::ExistingFile);
+}
+
 void addAllow64Bit(CLI::App& command, bool& allow) {
   command.add_flag("--allow-64-bit", allow, "Accept a 64-bit shell exe as well (for test runs on "
                    "machines that run no 32-bit x86 code; players get the 32-bit shell)");
@@ -75,6 +91,7 @@ int main(int argc, char** argv) {
   packageCommand->add_flag("--store", package.store, "Also copy the installer into ROOT at the "
                            "URL's path");
   addFileHost(*packageCommand, package.fileHost);
+  addSigning(*packageCommand, package.keyFile, package.expiresInDays, false);
   packageCommand->add_flag("--json", json, "Print one JSON report");
 
   ShellOptions shell;
@@ -90,6 +107,7 @@ int main(int argc, char** argv) {
   shellCommand->add_flag("--store", shell.store, "Also copy the exe into ROOT at the URL's path");
   addFileHost(*shellCommand, shell.fileHost);
   addAllow64Bit(*shellCommand, shell.allow64Bit);
+  addSigning(*shellCommand, shell.keyFile, shell.expiresInDays, false);
   shellCommand->add_flag("--json", json, "Print one JSON report");
 
   NameOptions name;
@@ -112,6 +130,7 @@ int main(int argc, char** argv) {
       ->check(CLI::ExistingDirectory);
   addFileHost(*checkCommand, check.fileHost);
   addAllow64Bit(*checkCommand, check.allow64Bit);
+  addKeyFiles(*checkCommand, check.keyFiles);
   checkCommand->add_option("--shell-version", check.shellVersion, "Judge the manifest as shells "
                            "of this version code do")->capture_default_str();
   checkCommand->add_flag("--json", json, "Print one JSON report");
@@ -133,7 +152,29 @@ int main(int argc, char** argv) {
   probeCommand->add_flag("--no-download", probe.noDownload, "Do not download installers or the shell");
   probeCommand->add_option("--shell-version", probe.shellVersion, "Judge the manifest as shells "
                            "of this version code do")->capture_default_str();
+  addKeyFiles(*probeCommand, probe.keyFiles);
   probeCommand->add_flag("--json", json, "Print one JSON report");
+
+  KeygenOptions keygen;
+  CLI::App* keygenCommand = app.add_subcommand(
+      "keygen", "Make a channel's ECDSA P-256 key pair: DIR/channel-key.pem (private, mode 0600) "
+                "and DIR/channel-key.pub.pem (built into the shell); prints the key id");
+  keygenCommand->add_option("--out", keygen.outDir, "The directory for the two files")->required()
+      ->check(CLI::ExistingDirectory);
+  keygenCommand->add_flag("--json", json, "Print one JSON report");
+
+  SignOptions sign;
+  sign.shellVersion = cv::shellVersionCode;
+  CLI::App* signCommand = app.add_subcommand(
+      "sign", "Sign every document of a tree in place (pc/shell/latest.json, pc/config/*.json), "
+              "refusing one the shell's rules refuse");
+  signCommand->add_option("ROOT", sign.root, "The file host's tree")->required()
+      ->check(CLI::ExistingDirectory);
+  addSigning(*signCommand, sign.keyFile, sign.expiresInDays, true);
+  addFileHost(*signCommand, sign.fileHost);
+  signCommand->add_option("--shell-version", sign.shellVersion, "Judge the manifest as shells "
+                          "of this version code do")->capture_default_str();
+  signCommand->add_flag("--json", json, "Print one JSON report");
 
   try {
     app.parse(argc, argv);
@@ -160,6 +201,16 @@ int main(int argc, char** argv) {
     if (*nameCommand) {
       Report report("name");
       runName(name, report);
+      return finish(report, json);
+    }
+    if (*keygenCommand) {
+      Report report("keygen");
+      runKeygen(keygen, report);
+      return finish(report, json);
+    }
+    if (*signCommand) {
+      Report report("sign");
+      runSign(sign, report);
       return finish(report, json);
     }
     if (*checkCommand) {

@@ -1,8 +1,10 @@
 #include <map>
 
 #include "commands.hpp"
+#include "document_signing.hpp"
 #include "documents.hpp"
 #include "judge.hpp"
+#include "net/endpoints.hpp"
 #include "publish_support.hpp"
 #include "tree_files.hpp"
 
@@ -37,7 +39,7 @@ std::string typeFor(const PackageOptions& options) {
 }  // namespace
 
 void runPackage(const PackageOptions& options, Report& report) {
-  const std::string target = options.root + "/pc/config/" + options.packageId + ".json";
+  const std::string target = options.root + "/" + cv::gameConfigPath(options.packageId);
   Entry& entry = report.add(treeName(options.root, target));
   const std::string hosts = trustedHostsFor(options.fileHost);
 
@@ -45,10 +47,11 @@ void runPackage(const PackageOptions& options, Report& report) {
     entry.problems.push_back(*problem);
     return;
   }
+  const std::optional<Signer> signer = signerFor(options.keyFile, options.expiresInDays);
   PackageFacts facts{options.packageId, options.appId, options.gameId, options.channelCode,
                      options.displayName, parseJsonOption("--mother-id", options.motherId),
                      typeFor(options), options.url, digestFile(options.installer)};
-  const nlohmann::json config = makeGameConfig(facts);
+  nlohmann::json config = makeGameConfig(facts);
 
   for (Problem problem : judgeGameConfig(config, options.packageId, hosts)) {
     nameOption(problem);
@@ -57,6 +60,9 @@ void runPackage(const PackageOptions& options, Report& report) {
   std::string text;
   if (entry.ok()) {
     try {
+      if (signer) {
+        config = signForPublishing(*signer, config, cv::gameConfigPath(options.packageId), target);
+      }
       text = documentText(config);
     } catch (const nlohmann::json::exception& error) {
       entry.problems.push_back({"configuration", "valid UTF-8 text", error.what(), ""});
@@ -84,6 +90,7 @@ void runPackage(const PackageOptions& options, Report& report) {
   entry.summary = "written: package " + options.packageId + ", " + facts.type + " " +
                   std::to_string(facts.installer.size) + " bytes, sha256 " +
                   facts.installer.sha256;
+  if (signer) entry.summary += "; signed by key " + signer->key.keyId();
   if (options.store) entry.summary += "; installer stored as " + treeName(options.root, place.path);
 }
 

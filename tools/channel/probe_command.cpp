@@ -6,7 +6,9 @@
 #include "descriptor_check.hpp"
 #include "http_client.hpp"
 #include "judge.hpp"
+#include "net/endpoints.hpp"
 #include "net/game_config.hpp"
+#include "signature_check.hpp"
 #include "range_probe.hpp"
 #include "range_rule.hpp"
 #include "tail_sample.hpp"
@@ -156,9 +158,10 @@ void downloadAndVerify(const ProbeOptions& options, const std::string& what,
   entry.facts[what] = facts;
 }
 
-void probeManifest(const ProbeOptions& options, const std::string& hosts, Report& report) {
+void probeManifest(const ProbeOptions& options, const std::string& hosts, const Trust& trust,
+                   Report& report) {
   Entry& entry = report.add("manifest");
-  const std::string url = "https://" + options.fileHost + "/pc/shell/latest.json";
+  const std::string url = "https://" + options.fileHost + "/" + cv::kShellManifestPath;
   nlohmann::json manifest;
   nlohmann::json facts;
   const auto started = std::chrono::steady_clock::now();
@@ -167,6 +170,10 @@ void probeManifest(const ProbeOptions& options, const std::string& hosts, Report
     return;
   }
   entry.facts["manifest"] = facts;
+  if (!judgeSignature(manifest, cv::kShellManifestPath, trust, entry)) {
+    entry.problems.back().field = "manifest " + url + ": " + entry.problems.back().field;
+    return;
+  }
   const ManifestVerdict verdict = judgeShellManifest(manifest, options.shellVersion, hosts);
   for (Problem problem : verdict.problems) {
     problem.field = "manifest " + url + ": " + problem.field;
@@ -176,7 +183,7 @@ void probeManifest(const ProbeOptions& options, const std::string& hosts, Report
   std::string summary = "version " + std::to_string(*verdict.versionCode) +
                         (verdict.updatesOwnVersion ? " (an update for shells of version "
                                                    : " (no update for shells of version ") +
-                        std::to_string(options.shellVersion) + ")";
+                        std::to_string(options.shellVersion) + ")" + signatureNote(entry);
   if (!verdict.shell.is_null() && !options.noDownload) {
     downloadAndVerify(options, "shell", verdict.shell, hosts, "shell", entry, summary);
   }
@@ -185,7 +192,7 @@ void probeManifest(const ProbeOptions& options, const std::string& hosts, Report
   entry.summary = summary + "; " + seconds(total);
 }
 
-void probePackage(const ProbeOptions& options, const std::string& hosts,
+void probePackage(const ProbeOptions& options, const std::string& hosts, const Trust& trust,
                   const std::string& packageId, Report& report) {
   Entry& entry = report.add("package " + packageId);
   entry.facts["packageId"] = packageId;
@@ -194,21 +201,24 @@ void probePackage(const ProbeOptions& options, const std::string& hosts,
     entry.problems.push_back(*problem);
     return;
   }
-  const std::string configUrl =
-      "https://" + options.fileHost + "/pc/config/" + packageId + ".json";
+  const std::string configUrl = "https://" + options.fileHost + "/" + cv::gameConfigPath(packageId);
   nlohmann::json config;
   nlohmann::json facts;
   const bool fetched =
       fetchDocument(options, "configuration", configUrl, std::string(), entry, config, facts);
   entry.facts["configuration"] = facts;
   if (!fetched) return;
+  if (!judgeSignature(config, cv::gameConfigPath(packageId), trust, entry)) {
+    entry.problems.back().field = "configuration: " + entry.problems.back().field;
+    return;  // the shell neither posts the check nor downloads
+  }
   for (Problem problem : judgeGameConfig(config, packageId, hosts)) {
     problem.field = "configuration: " + problem.field;
     entry.problems.push_back(problem);
   }
   if (!entry.ok()) return;  // the shell never posts the check for a broken configuration
   std::string summary = "configuration 200 " + std::to_string(facts["bytes"].get<std::uint64_t>()) +
-                        " bytes";
+                        " bytes" + signatureNote(entry);
 
   const std::string checkUrl = "https://" + options.checkHost + kCheckTarget;
   nlohmann::json answer;
@@ -241,8 +251,9 @@ void probePackage(const ProbeOptions& options, const std::string& hosts,
 void runProbe(const ProbeOptions& options, Report& report) {
   const std::string hosts = trustedHostsFor(options.fileHost);
   report.extra = {{"fileHost", options.fileHost}, {"checkHost", options.checkHost}};
-  probeManifest(options, hosts, report);
-  for (const std::string& id : options.packageIds) probePackage(options, hosts, id, report);
+  const Trust trust = trustFor(options.keyFiles);
+  probeManifest(options, hosts, trust, report);
+  for (const std::string& id : options.packageIds) probePackage(options, hosts, trust, id, report);
 }
 
 }  // namespace zrq::channel

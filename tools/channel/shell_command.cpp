@@ -1,7 +1,9 @@
 #include "app/version.hpp"
 #include "commands.hpp"
+#include "document_signing.hpp"
 #include "documents.hpp"
 #include "judge.hpp"
+#include "net/endpoints.hpp"
 #include "net/json_body.hpp"
 #include "net/shell_manifest.hpp"
 #include "pe_image.hpp"
@@ -32,10 +34,11 @@ std::optional<std::uint32_t> publishedVersion(const std::string& path, Entry& en
 }  // namespace
 
 void runShell(const ShellOptions& options, Report& report) {
-  const std::string target = options.root + "/pc/shell/latest.json";
+  const std::string target = options.root + "/" + cv::kShellManifestPath;
   Entry& entry = report.add(treeName(options.root, target));
   const std::string hosts = trustedHostsFor(options.fileHost);
 
+  const std::optional<Signer> signer = signerFor(options.keyFile, options.expiresInDays);
   const auto image = readSmallFile(options.exe, kExeLimit);
   if (!image) throw UsageError("--exe: " + options.exe + " does not exist");
   PeFacts pe;
@@ -70,12 +73,13 @@ void runShell(const ShellOptions& options, Report& report) {
   }
 
   const FileDigest digest = digestFile(options.exe);
-  const nlohmann::json manifest = makeShellManifest(*version, options.url, digest);
+  nlohmann::json manifest = makeShellManifest(*version, options.url, digest);
   const ManifestVerdict verdict = judgeShellManifest(manifest, cv::shellVersionCode, hosts);
   for (Problem problem : verdict.problems) {
     if (problem.field == "shell.url") problem.field += " (--url)";
     entry.problems.push_back(problem);
   }
+  if (signer) manifest = signForPublishing(*signer, manifest, cv::kShellManifestPath, target);
   const std::string text = documentText(manifest);
   nlohmann::json parsed;
   if (entry.ok()) {
@@ -97,6 +101,7 @@ void runShell(const ShellOptions& options, Report& report) {
   entry.summary = "written: shell version " + std::to_string(*version) + ", " +
                   std::to_string(digest.size) + " bytes, sha256 " + digest.sha256;
   if (published) entry.summary += " (was " + std::to_string(*published) + ")";
+  if (signer) entry.summary += "; signed by key " + signer->key.keyId();
   if (options.store) entry.summary += "; shell stored as " + treeName(options.root, place.path);
 }
 

@@ -1,11 +1,14 @@
 #include "tree_files.hpp"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <algorithm>
 #include <cstring>
+#include <memory>
 #include <random>
 #include <stdexcept>
 #include <vector>
@@ -95,6 +98,20 @@ void writeFileAtomic(const std::string& path, const std::string& content) {
   });
 }
 
+void writeNewFile(const std::string& path, const std::string& content, unsigned mode) {
+  Fd fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode));
+  if (fd.get() < 0) fail("cannot create", path);
+  try {
+    if (::fchmod(fd.get(), mode) != 0) fail("cannot set the mode of", path);
+    writeAll(fd.get(), content.data(), content.size(), path);
+    if (::fsync(fd.get()) != 0) fail("cannot flush", path);
+    if (::close(fd.release()) != 0) fail("cannot close", path);
+  } catch (...) {
+    ::unlink(path.c_str());
+    throw;
+  }
+}
+
 void copyFileAtomic(const std::string& source, const std::string& target) {
   replaceAtomically(target, [&](int fd, const std::string& temporary) {
     streamFile(source, [&](const char* data, unsigned long length) {
@@ -152,6 +169,20 @@ FileDigest digestFile(const std::string& path) {
 bool isRegularFile(const std::string& path) {
   struct stat info {};
   return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+}
+
+std::vector<std::string> jsonFileNames(const std::string& dir) {
+  std::vector<std::string> names;
+  std::unique_ptr<DIR, int (*)(DIR*)> handle(::opendir(dir.c_str()), ::closedir);
+  if (!handle) return names;
+  while (const dirent* item = ::readdir(handle.get())) {
+    const std::string name = item->d_name;
+    if (name.size() > 5 && name[0] != '.' && name.compare(name.size() - 5, 5, ".json") == 0) {
+      names.push_back(name);
+    }
+  }
+  std::sort(names.begin(), names.end());
+  return names;
 }
 
 }  // namespace zrq::channel

@@ -4,6 +4,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace zrq::channel {
 
@@ -11,6 +12,10 @@ namespace zrq::channel {
 // rename, so a host serving the tree never sees half a document. Makes the
 // missing parent directories. Throws std::runtime_error with the reason.
 void writeFileAtomic(const std::string& path, const std::string& content);
+
+// Creates path with content and exactly this mode (umask aside), flushed;
+// refuses to replace anything already there.
+void writeNewFile(const std::string& path, const std::string& content, unsigned mode);
 
 // Copies source to target the same way (a partial installer is never served).
 void copyFileAtomic(const std::string& source, const std::string& target);
@@ -30,5 +35,9 @@ struct FileDigest {
 FileDigest digestFile(const std::string& path);
 
 bool isRegularFile(const std::string& path);
+
+// The names of the "*.json" files directly in dir (no hidden ones), sorted;
+// none when dir cannot be read.
+std::vector<std::string> jsonFileNames(const std::string& dir);
 
 }  // namespace zrq::channel
