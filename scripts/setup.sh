@@ -7,7 +7,7 @@ packages=(
   cmake make
   mingw-w64 g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix binutils-mingw-w64
   nlohmann-json3-dev googletest
-  wine64 xvfb xauth x11-utils fonts-wqy-microhei
+  wine64 libgnutls30 xvfb xauth x11-utils fonts-wqy-microhei
   python3 python3-pytest openssl iproute2 util-linux
   msitools wixl osslsigncode
   g++ libssl-dev libcurl4-openssl-dev libcli11-dev nginx

@@ -52,8 +52,8 @@ root=$(tail -n 1 build/wow64-root.path)
 echo "== WoW64 root: $root ($(tail -n 1 build/wow64-root.log))"
 machine=$(tools/wow64/probe "$root")
 case $? in
-  0) bits=32 shell_build=i686-test release_build=i686 ;;
-  1) bits=64 shell_build=x64 release_build=x64-release ;;
+  0) bits=32 shell_build=i686-test release_build=i686 keyed_build=i686-keyed ;;
+  1) bits=64 shell_build=x64 release_build=x64-release keyed_build=x64-keyed ;;
   *) echo "== $machine" >&2; exit 1 ;;
 esac
 bits_line="$machine: the end-to-end tests ran the $bits-bit build"
@@ -73,6 +73,8 @@ export ZRQ_SHELL_EXE="$repo/build/$shell_build/src/zrq-setup.exe"
 export ZRQ_SHELL_V3_EXE="$repo/build/$shell_build/src/zrq-setup-v3.exe"
 export ZRQ_RELEASE_EXE="$repo/build/$release_build/src/zrq-setup.exe"
 export ZRQ_RELEASE_V3_EXE="$repo/build/$release_build/src/zrq-setup-v3.exe"
+export ZRQ_KEYED_RELEASE_EXE="$repo/build/$keyed_build/src/zrq-setup.exe"
+export ZRQ_KEYED_RELEASE_V3_EXE="$repo/build/$keyed_build/src/zrq-setup-v3.exe"
 # The first half: most of the files that run the shell many times per test;
 # the halves take about 340 and 380 s on a 2-core machine.
 first_half=(test_hostile_host.py test_self_update.py test_killed.py test_many_at_once.py

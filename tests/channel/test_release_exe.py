@@ -4,7 +4,8 @@ host names compiled in) installs a game under a 64-bit Windows running it as a
 production file host's name, checked by a stand-in of the production check
 endpoint, both resolving to loopback in the private namespace and trusted only
 by the test prefix. On the way it updates itself to a release-built version 3,
-and the DLLs planted beside it are never loaded."""
+and the DLLs planted beside it are never loaded. The same sources built with a
+channel's keys do the same from a tree the channel signed."""
 
 import os
 from pathlib import Path
@@ -15,6 +16,7 @@ from zrqtest.channel_fixtures import FileHostSite, NginxFileHost
 from zrqtest.fixtures import serving
 from zrqtest.paths import REPO_ROOT
 from zrqtest.planting import marks, plant
+from zrqtest.signing import TEST_KEYS
 from zrqtest.testhost import TestHost
 from zrqtest.tls import issue_server_certificate
 
@@ -28,33 +30,44 @@ PACKAGE = "1001"
 NAME = "Sample_Setup_pc%s.exe" % PACKAGE
 
 
-@pytest.fixture(scope="module")
-def release_v3_exe():
-    exe = Path(os.environ.get("ZRQ_RELEASE_V3_EXE") or
-               REPO_ROOT / "build" / "i686" / "src" / "zrq-setup-v3.exe")
+def built_exe(variable, default):
+    exe = Path(os.environ.get(variable) or REPO_ROOT / "build" / default)
     if not exe.is_file():
-        pytest.fail("the version-3 release shell is missing (%s): scripts/build.sh builds it; "
-                    "ZRQ_RELEASE_V3_EXE names another" % exe, pytrace=False)
+        pytest.fail("%s is missing: scripts/build.sh builds it; %s names another" % (
+            exe, variable), pytrace=False)
     return exe
 
 
+# The key-less release build, and the same sources built as a channel builds them
+# with its keys (ZRQ_CHANNEL_KEYS: the test keys), whose tree is signed.
+@pytest.fixture(scope="module", params=["key-less", "keyed"])
+def shells(request, release_exe):
+    if request.param == "key-less":
+        return (release_exe, built_exe("ZRQ_RELEASE_V3_EXE", "i686/src/zrq-setup-v3.exe"), None)
+    return (built_exe("ZRQ_KEYED_RELEASE_EXE", "i686-keyed/src/zrq-setup.exe"),
+            built_exe("ZRQ_KEYED_RELEASE_V3_EXE", "i686-keyed/src/zrq-setup-v3.exe"),
+            TEST_KEYS / "test-channel-1.pem")
+
+
 @pytest.fixture(scope="module")
-def production_site(channel_tool, release_exe, release_v3_exe, installer_bytes, tls, work_dir,
-                    namespace):
+def production_site(channel_tool, shells, installer_bytes, tls, work_dir, namespace):
     """The tree as a channel publishes it, served as pc.zrqgame.com, and the check
     endpoint as api.zrqgame.com; yields (tree, installer, nginx, check host)."""
-    publish = work_dir / "production"
+    _, v3_exe, signing_key = shells
+    publish = work_dir / ("production-" + ("keyed" if signing_key else "key-less"))
     cert, key = issue_server_certificate(tls.ca_cert, tls.ca_key, publish / "tls",
                                          [FILE_HOST, CHECK_HOST], "production")
     root = publish / "tree"
     installer = make_installer(publish, installer_bytes, PACKAGE)
+    signing = ["--key", signing_key] if signing_key else []
     channel_tool.ok("package", root, "--package-id", PACKAGE, "--installer", installer,
                     "--url", "https://%s/pc/installers/%s/setup.exe" % (FILE_HOST, PACKAGE),
                     "--app-id", APP_ID, "--game-id", "g-1", "--channel-code", CHANNEL_CODE,
-                    "--display-name", "示例游戏", "--mother-id", "7", "--store")
-    channel_tool.ok("shell", root, "--exe", release_v3_exe, "--store",
-                    "--url", "https://%s/pc/shell/3/zrq-setup.exe" % FILE_HOST)
+                    "--display-name", "示例游戏", "--mother-id", "7", "--store", *signing)
+    channel_tool.ok("shell", root, "--exe", v3_exe, "--store",
+                    "--url", "https://%s/pc/shell/3/zrq-setup.exe" % FILE_HOST, *signing)
     assert read_config(root / "pc/shell/latest.json")["versionCode"] == "3"
+    assert ("signature" in read_config(root / "pc/config/1001.json")) == bool(signing_key)
     check = serving(TestHost(cert, key, listeners={"check": (CHECK_ADDRESS, 443, CHECK_HOST)}),
                     "the production check address")
     try:
@@ -66,7 +79,8 @@ def production_site(channel_tool, release_exe, release_v3_exe, installer_bytes, 
 
 
 def test_the_release_exe_updates_itself_and_installs_without_loading_a_planted_dll(
-        production_site, channel_shell, prefix, build_paths, release_exe, release_v3_exe):
+        production_site, shells, channel_shell, prefix, build_paths):
+    release_exe, release_v3_exe, signing_key = shells
     root, installer, nginx, check = production_site
     env = plant(prefix, build_paths)
     proc = channel_shell.start(name=NAME, exe=release_exe, env=env)
@@ -95,3 +109,10 @@ def test_the_release_exe_updates_itself_and_installs_without_loading_a_planted_d
     assert {r["user_agent"] for r in nginx.requests()} == {"ZRQSetup/1.0"}
     assert [r.json()["packageId"] for r in check.check_requests()] == [PACKAGE]
     assert marks(prefix) == {}
+    # The keyed shells accepted the channel's signatures, and only they look at them.
+    records = prefix.sdk_root / "signatures"
+    if not signing_key:
+        assert not records.exists()
+    else:
+        assert sorted(p.name for p in records.iterdir()) == [
+            "pc-config-%s.json" % PACKAGE, "pc-shell-latest.json"]

@@ -1,7 +1,7 @@
 """Benchmark of the shell under Wine: download throughput against a minimal
 reference client, peak memory, time to a visible window, time from Cancel to
 exit, a download continued after a cut every tenth of the file against a clean
-one, exe sizes. Every figure is printed with its goal beside it.
+one, what checking a channel's signatures adds before the download, exe sizes. Every figure is printed with its goal beside it.
 
 Run through scripts/bench.sh, which builds what is needed and runs this inside
 tools/netns-run (the test host names resolve only there):
@@ -33,6 +33,7 @@ sys.path.insert(0, str(REPO / "tools"))
 from zrqtest import (BuildPaths, Response, ShellLauncher, TestHost, Xvfb,  # noqa: E402
                      build_template, make_tls_material)
 from zrqtest.process_stats import waited  # noqa: E402
+from zrqtest.signing import ChannelKey  # noqa: E402
 
 MIB = 1 << 20
 PACKAGE = "1234"
@@ -105,10 +106,11 @@ class Bench:
                 pass
         shutil.rmtree(self.work, ignore_errors=True)
 
-    def publish(self, size, **behaviour):
+    def publish(self, size, signed=False, **behaviour):
         data = payload(self.installer, size)
         self.digest = hashlib.sha256(data).hexdigest()
-        self.host.reset()
+        if not signed:
+            self.host.reset()
         config = self.host.publish_package(PACKAGE, installer_bytes=data,
                                            installer_behaviour=behaviour or None)
         self.url = config["installer"]["url"]
@@ -273,6 +275,39 @@ class Bench:
         self.figure("cut every %d MiB, %s (s)" % (cut // MIB, label), spread(broken), "", True)
         self.figure("time ratio cut/clean", "%.3f" % ratio, "<= 1.15", ratio <= 1.15)
 
+    def signing(self):
+        """What checking the channel's signatures adds before the installer is asked
+        for: the shell built with the test keys against the key-less one, the same
+        signed documents for both, interleaved in one run."""
+        keyed_exe = self.paths.keyed_shell_exe
+        if not keyed_exe.is_file():
+            raise BenchError("the keyed shell is missing: %s" % keyed_exe)
+        launcher = ShellLauncher(self.prefix, keyed_exe, self.paths.winctl)
+        keyed_win = launcher.install(name="Keyed_Setup_pc%s.exe" % PACKAGE)
+        self.host.sign_with(ChannelKey.test_key(1))
+        try:
+            self.publish(MIB, signed=True)
+            times = {"key-less": [], "keyed": []}
+            for _ in range(self.args.runs):
+                for label, exe in (("key-less", self.shell_win), ("keyed", keyed_win)):
+                    asked = len(self.host.requests(path=self.host.installer_path))
+                    started = time.time()
+                    code, _, _ = waited(self.prefix.popen([exe], stem="shell")[0])
+                    self.clean_downloads()
+                    requests = self.host.requests(path=self.host.installer_path)[asked:]
+                    if code != 0 or not requests:
+                        raise BenchError("%s shell: exit %d, %d installer requests" % (
+                            label, code, len(requests)))
+                    times[label].append((requests[0].time - started) * 1000)
+        finally:
+            self.host.sign_with(None)
+        self.figure("start to installer request, key-less (ms)", spread(times["key-less"], "%.0f"),
+                    "", True)
+        self.figure("start to installer request, keyed (ms)", spread(times["keyed"], "%.0f"),
+                    "", True)
+        added = statistics.median(times["keyed"]) - statistics.median(times["key-less"])
+        self.figure("  what checking signatures adds (ms)", "%.0f" % added, "", True)
+
     def sizes(self):
         for label, path, goal in (("i686", self.release_exe, MIB),
                                   ("x86_64", self.paths.shell_exe, None)):
@@ -295,7 +330,7 @@ def main(argv=None):
     ap.add_argument("--runs", type=int, default=5, help="runs of each measurement (default 5)")
     ap.add_argument("--size-mib", type=int, default=1024,
                     help="size of the big installer in MiB (default 1024)")
-    ap.add_argument("--only", default="sizes,window,throughput,memory,cancel,resume",
+    ap.add_argument("--only", default="sizes,window,throughput,memory,cancel,resume,signing",
                     help="comma-separated subset of the measurements (default: all)")
     args = ap.parse_args(argv)
     bench = Bench(args)
@@ -318,6 +353,8 @@ def main(argv=None):
             bench.cancel()
         if "resume" in only:
             bench.resume()
+        if "signing" in only:
+            bench.signing()
     except BenchError as e:
         print("bench: %s" % e, file=sys.stderr)
         return 1

@@ -60,9 +60,14 @@ class BuildPaths:
         return cls(build, shell, tools / "winctl" / "winctl.exe",
                    tools / "ca-install" / "ca-install.exe",
                    tools / "test-installer" / "test-installer.exe",
-                   Path(v3).resolve() if v3 else None)
+                   Path(v3).resolve() if v3 else None,
+                   shell.with_name("zrq-setup-keyed.exe"),
+                   shell.with_name("zrq-setup-keyed-v3.exe"))
 
     shell_v3_exe: Path = None
+    # The same shells built with the test channel keys (tests/keys), beside them.
+    keyed_shell_exe: Path = None
+    keyed_shell_v3_exe: Path = None
 
     @property
     def shell_bits(self):

@@ -420,7 +420,17 @@ class TestHost:
             self._refusals = {}
             self._check_response = None
             self._check_default = "authorize"
+            self.signer = None
         self.publish_manifest("2")
+
+    def sign_with(self, key):
+        """From now on the manifest and the configurations published are signed by
+        key (a signing.ChannelKey; None: unsigned), the default manifest too."""
+        self.signer = key
+        self.publish_manifest("2")
+
+    def _signed(self, target, doc):
+        return self.signer.sign(target.lstrip("/"), doc) if self.signer else doc
 
     # -- publishing ----------------------------------------------------------------
 
@@ -444,7 +454,8 @@ class TestHost:
     def publish_manifest(self, version_code, shell_bytes=None, shell_type="exe", url=None,
                          schema_version=1, shell=None, response=None, **shell_overrides):
         """Publishes /pc/shell/latest.json. With shell_bytes, the new shell is served
-        on the file host and described in `shell`; returns the manifest document."""
+        on the file host and described in `shell`; returns the manifest document
+        (signed when sign_with named a key)."""
         doc = {"schemaVersion": schema_version, "versionCode": version_code}
         if shell is not None:
             doc["shell"] = shell
@@ -457,6 +468,7 @@ class TestHost:
                 "sha256": sha256_hex(shell_bytes),
                 "sizeBytes": str(len(shell_bytes)),
             }, shell_overrides)
+        doc = self._signed(MANIFEST_PATH, doc)
         self.set(MANIFEST_PATH, response or Response.json(doc))
         return doc
 
@@ -469,7 +481,8 @@ class TestHost:
         configuration. overrides replace top-level members (DELETE drops one); installer
         is a dict of overrides for the installer descriptor. config_behaviour and
         installer_behaviour are Response fields (e.g. {"stall_headers": gate}) for the
-        two answers; config_response / installer_response replace them entirely."""
+        two answers; config_response / installer_response replace them entirely. The
+        configuration is signed when sign_with named a key."""
         package_id = str(package_id)
         ext = "msi" if installer_type == "msi" else "exe"
         path = "/pc/installers/%s/setup-%s.%s" % (package_id, package_id, ext)
@@ -491,6 +504,7 @@ class TestHost:
             "installer": descriptor,
         }
         _apply(config, overrides)
+        config = self._signed("/pc/config/%s.json" % package_id, config)
         self.set(path, installer_response or
                  Response(body=installer_bytes, content_type="application/octet-stream",
                           **(installer_behaviour or {})))
