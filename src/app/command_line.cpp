@@ -1,23 +1,24 @@
 #include "app/command_line.hpp"
+#include "core/messages.hpp"
 
 #include <string>
 
-#include "app/error.hpp"
+#include "core/error.hpp"
 
 namespace cv {
 namespace {
 
 std::uint32_t parseNumber(const std::wstring& value) {
   ensure(!value.empty() && value.find_first_not_of(L"0123456789") == std::wstring::npos,
-         InvalidInput, "更新参数无效");
+         InvalidInput, msg::kBadUpdateOption);
   // A value beyond 64 bits is as invalid as a malformed command line.
   std::uint64_t number = 0;
   for (wchar_t digit : value) {
     const std::uint64_t d = static_cast<std::uint64_t>(digit - L'0');
-    ensure(number <= (UINT64_MAX - d) / 10, InvalidInput, "启动参数无效");
+    ensure(number <= (UINT64_MAX - d) / 10, InvalidInput, msg::kBadCommandLine);
     number = number * 10 + d;
   }
-  ensure(number <= UINT32_MAX, InvalidInput, "更新参数无效");
+  ensure(number <= UINT32_MAX, InvalidInput, msg::kBadUpdateOption);
   return static_cast<std::uint32_t>(number);
 }
 
@@ -30,8 +31,8 @@ LaunchOptions parseCommandLine(const std::vector<std::wstring>& arguments) {
     const bool isReady = option == L"--update-ready";
     const bool isTarget = option == L"--update-target";
     const bool isHops = option == L"--update-hops";
-    ensure(isReady || isTarget || isHops, InvalidInput, "启动参数无效");
-    ensure(index + 1 < arguments.size(), InvalidInput, "启动参数无效");
+    ensure(isReady || isTarget || isHops, InvalidInput, msg::kBadCommandLine);
+    ensure(index + 1 < arguments.size(), InvalidInput, msg::kBadCommandLine);
     const std::wstring& value = arguments[++index];
     if (isReady) {
       options.updateReadyEvent = value;
@@ -39,7 +40,7 @@ LaunchOptions parseCommandLine(const std::vector<std::wstring>& arguments) {
       options.updateTarget = parseNumber(value);
     } else {
       const std::uint32_t hops = parseNumber(value);
-      ensure(hops <= 3, InvalidInput, "更新次数无效");
+      ensure(hops <= 3, InvalidInput, msg::kBadUpdateHops);
       options.updateHops = hops;
     }
   }

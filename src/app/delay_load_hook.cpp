@@ -5,7 +5,8 @@
 
 #include <cstring>
 
-#include "app/error.hpp"
+#include "core/error.hpp"
+#include "core/messages.hpp"
 #include "app/window_view.hpp"
 #include "platform/system_library.hpp"
 #include "platform/test_seams.hpp"
@@ -29,7 +30,7 @@ bool named(const char* dll, const char* name) { return dll != nullptr && _stricm
                               ::GetProcAddress(user32, "MessageBoxW")))
                         : nullptr;
   if (messageBox != nullptr)
-    messageBox(nullptr, cv::kUnexpectedFailureText, cv::kWindowCaption, MB_OK | MB_ICONERROR);
+    messageBox(nullptr, cv::msg::kUnexpectedFailureWide, cv::msg::kWindowCaptionWide, MB_OK | MB_ICONERROR);
   // Not ExitProcess first: the other thread may hold a lock that DLL detach code needs.
   ::TerminateProcess(::GetCurrentProcess(), 1);
   ::ExitProcess(1);

@@ -7,8 +7,9 @@
 #include <vector>
 
 #include "app/command_line.hpp"
+#include "core/messages.hpp"
 #include "app/dll_hardening.hpp"
-#include "app/error.hpp"
+#include "core/error.hpp"
 #include "app/progress_window.hpp"
 #include "app/run_state.hpp"
 #include "platform/handles.hpp"
@@ -20,7 +21,7 @@ namespace {
 cv::LaunchOptions readCommandLine() {
   int count = 0;
   LPWSTR* vector = ::CommandLineToArgvW(::GetCommandLineW(), &count);
-  cv::ensure(vector != nullptr, cv::InvalidInput, "启动参数无效");
+  cv::ensure(vector != nullptr, cv::InvalidInput, cv::msg::kBadCommandLine);
   const cv::LocalMemory release(reinterpret_cast<HLOCAL>(vector));
   return cv::parseCommandLine(std::vector<std::wstring>(vector, vector + count));
 }

@@ -1,4 +1,5 @@
 #include "app/progress_window.hpp"
+#include "core/messages.hpp"
 
 #include <commctrl.h>
 
@@ -60,14 +61,14 @@ ProgressWindow::ProgressWindow(HINSTANCE instance, RunState& state) : state_(sta
   ::RegisterClassW(&windowClass);
 
   const Box outer = scaleForDpi(kWindowBox, dpi);
-  window_ = ::CreateWindowExW(0, kClassName, kWindowCaption, WS_CAPTION | WS_SYSMENU, CW_USEDEFAULT,
+  window_ = ::CreateWindowExW(0, kClassName, msg::kWindowCaptionWide, WS_CAPTION | WS_SYSMENU, CW_USEDEFAULT,
                               CW_USEDEFAULT, outer.width, outer.height, nullptr, nullptr, instance,
                               nullptr);
-  statusText_ = createChild(window_, L"STATIC", kInitialStatus, WS_CHILD | WS_VISIBLE,
+  statusText_ = createChild(window_, L"STATIC", msg::kPreparingWide, WS_CHILD | WS_VISIBLE,
                             scaleForDpi(kStatusBox, dpi), 0, instance);
   progressBar_ = createChild(window_, PROGRESS_CLASSW, L"", WS_CHILD | WS_VISIBLE,
                              scaleForDpi(kProgressBox, dpi), 0, instance);
-  cancelButton_ = createChild(window_, L"BUTTON", kCancelText,
+  cancelButton_ = createChild(window_, L"BUTTON", msg::kCancelButtonWide,
                               WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON,
                               scaleForDpi(kButtonBox, dpi), kButtonId, instance);
 

@@ -1,11 +1,12 @@
 #include "app/run_state.hpp"
+#include "core/messages.hpp"
 
-#include "app/error.hpp"
+#include "core/error.hpp"
 
 namespace cv {
 
 void RunState::throwIfCancelled() const {
-  if (cancelRequested.load()) throw Error(Cancelled, "Extraction cancelled");
+  if (cancelRequested.load()) throw Error(Cancelled, msg::kCancelled);
 }
 
 void RunState::enterLaunching() {

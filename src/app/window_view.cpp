@@ -1,4 +1,5 @@
 #include "app/window_view.hpp"
+#include "core/messages.hpp"
 
 namespace cv {
 
@@ -25,15 +26,15 @@ int downloadPercent(std::uint64_t downloadedBytes, std::uint64_t totalBytes) {
 const wchar_t* downloadStatusPrefix(DownloadPhase phase, bool updating) {
   switch (phase) {
     case DownloadPhase::Waiting:
-      return kRetryingPrefix;
+      return msg::kReconnectingWide;
     case DownloadPhase::CheckingKept:
-      return kCheckingKeptPrefix;
+      return msg::kCheckingKeptWide;
     case DownloadPhase::CheckingCopy:
-      return kCheckingCopyPrefix;
+      return msg::kCheckingCopyWide;
     case DownloadPhase::Transferring:
       break;
   }
-  return updating ? kUpdatingPrefix : kDownloadingPrefix;
+  return updating ? msg::kUpdatingShellWide : msg::kDownloadingWide;
 }
 
 TickView viewForTick(const TickInput& input) {
@@ -51,9 +52,9 @@ TickView viewForTick(const TickInput& input) {
     case Stage::FetchingInfo:
     case Stage::Verifying:
     case Stage::Launching:
-      view.statusText = input.stage == Stage::FetchingInfo ? L"正在获取游戏安装信息…"
-                        : input.stage == Stage::Verifying  ? L"正在校验安装文件…"
-                                                           : L"正在启动安装程序…";
+      view.statusText = input.stage == Stage::FetchingInfo ? msg::kFetchingInfoWide
+                        : input.stage == Stage::Verifying  ? msg::kVerifyingWide
+                                                           : msg::kLaunchingWide;
       view.marquee = Marquee::Start;
       view.marqueeStyle = true;
       break;
@@ -62,7 +63,7 @@ TickView viewForTick(const TickInput& input) {
       break;
     case Stage::Failed:
       view.statusText = input.message;
-      view.buttonText = kCloseText;
+      view.buttonText = msg::kCloseButtonWide;
       view.buttonEnabled = true;
       view.marquee = Marquee::Stop;
       view.destroy = input.resultCode == -10;

@@ -4,21 +4,13 @@
 #include <optional>
 #include <string>
 
+#include "core/messages.hpp"
 #include "app/run_state.hpp"
 
 namespace cv {
 
 // Fixed texts of the progress window.
-inline constexpr wchar_t kWindowCaption[] = L"游戏安装助手";
-inline constexpr wchar_t kInitialStatus[] = L"正在准备安装…";
-inline constexpr wchar_t kCancelText[] = L"取消";
-inline constexpr wchar_t kCloseText[] = L"关闭";
 // The status while downloading, each followed by the percentage and "%".
-inline constexpr wchar_t kDownloadingPrefix[] = L"正在下载安装文件… ";
-inline constexpr wchar_t kUpdatingPrefix[] = L"正在更新安装助手… ";
-inline constexpr wchar_t kRetryingPrefix[] = L"网络中断，正在重试… ";
-inline constexpr wchar_t kCheckingKeptPrefix[] = L"正在校验已下载的部分… ";
-inline constexpr wchar_t kCheckingCopyPrefix[] = L"正在校验已下载的安装文件… ";
 
 // Layout in 96-DPI units: x, y, width, height.
 struct Box {

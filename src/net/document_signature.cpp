@@ -1,8 +1,9 @@
 #include "net/document_signature.hpp"
+#include "core/messages.hpp"
 
 #include <limits>
 
-#include "app/error.hpp"
+#include "core/error.hpp"
 #include "net/rule_error.hpp"
 #include "platform/base64.hpp"
 
@@ -37,7 +38,7 @@ std::optional<std::int64_t> unixTime(const nlohmann::json& value) {
 }
 
 void refuseUnless(bool condition, const char* field, const char* limit) {
-  ensureRule(condition, BadData, kSignatureInvalidMessage, field, limit);
+  ensureRule(condition, BadData, msg::kSignatureInvalid, field, limit);
 }
 
 }  // namespace
@@ -93,10 +94,10 @@ SignatureMembers verifyDocumentSignature(const nlohmann::json& document, const s
   refuseUnless(verifyP256(key->point, signedMessage(path, document), members.value) ==
                    SignatureCheck::Valid,
                "signature.value", "a signature of this document at this path by that key");
-  ensureRule(!members.expiresAt || now <= *members.expiresAt, BadData, kDocumentExpiredMessage,
+  ensureRule(!members.expiresAt || now <= *members.expiresAt, BadData, msg::kDocumentExpired,
              "expiresAt", "a time not yet past by this machine's clock");
   ensureRule(!newestAccepted || members.signedAt >= *newestAccepted, BadData,
-             kDocumentRolledBackMessage, "signedAt",
+             msg::kDocumentRolledBack, "signedAt",
              "not older than the newest signedAt this machine accepted for this path");
   return members;
 }

@@ -7,14 +7,12 @@
 
 #include <nlohmann/json.hpp>
 
+#include "core/messages.hpp"
 #include "platform/ecdsa_p256.hpp"
 
 namespace cv {
 
 // What a shell built with channel keys says of a document it refuses.
-inline constexpr char kSignatureInvalidMessage[] = "安装信息签名无效";
-inline constexpr char kDocumentExpiredMessage[] = "安装信息已过期，请稍后重试";
-inline constexpr char kDocumentRolledBackMessage[] = "安装信息版本过旧，请稍后重试";
 
 // A public key a channel signs its documents with. Its id is the lower-case
 // hex of the first 8 bytes of the SHA-256 of its DER SubjectPublicKeyInfo.
@@ -37,7 +35,7 @@ struct SignatureMembers {
 // non-ASCII characters as UTF-8).
 std::string signedMessage(const std::string& path, const nlohmann::json& document);
 
-// The signature members of an object, or RuleError(-5, kSignatureInvalidMessage)
+// The signature members of an object, or RuleError(-5, msg::kSignatureInvalid)
 // naming the malformed or missing one.
 SignatureMembers readSignatureMembers(const nlohmann::json& document);
 

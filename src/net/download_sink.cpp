@@ -1,9 +1,10 @@
 #include "net/download_sink.hpp"
+#include "core/messages.hpp"
 
 #include <limits>
 #include <stdexcept>
 
-#include "app/error.hpp"
+#include "core/error.hpp"
 #include "platform/sha256.hpp"
 
 namespace cv {
@@ -27,15 +28,15 @@ std::uint64_t parseSizeBytes(const std::string& text) {
 
 void DownloadSink::operator()(const char* data, unsigned long length) {
   // bytesWritten_ never exceeds expectedSize_, so the difference cannot wrap.
-  ensure(length <= expectedSize_ - bytesWritten_, BadData, "安装文件大小不匹配");
-  ensure(write_(data, length), SystemFailure, "写入安装文件失败");
+  ensure(length <= expectedSize_ - bytesWritten_, BadData, msg::kSizeMismatch);
+  ensure(write_(data, length), SystemFailure, msg::kWriteFailed);
   digest_.update(data, length);
   bytesWritten_ += length;
   onProgress_(bytesWritten_);
 }
 
 void DownloadSink::adopt(const char* data, unsigned long length) {
-  ensure(length <= expectedSize_ - bytesWritten_, BadData, "安装文件大小不匹配");
+  ensure(length <= expectedSize_ - bytesWritten_, BadData, msg::kSizeMismatch);
   digest_.update(data, length);
   bytesWritten_ += length;
   onProgress_(bytesWritten_);
@@ -44,7 +45,7 @@ void DownloadSink::adopt(const char* data, unsigned long length) {
 void DownloadSink::verify(const std::string& expectedSha256) {
   const bool complete = bytesWritten_ == expectedSize_;
   ensure(complete && toHex(digest_.finish()) == expectedSha256, BadData,
-         "安装文件校验失败，请重试");
+         msg::kVerifyFailed);
 }
 
 }  // namespace cv

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "app/version.hpp"
+#include "core/version.hpp"
 #include "net/endpoints.hpp"
 #include "net/fetch_file_host_document.hpp"
 #include "net/shell_manifest.hpp"

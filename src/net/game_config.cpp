@@ -1,8 +1,9 @@
 #include "net/game_config.hpp"
+#include "core/messages.hpp"
 
 #include <cstdint>
 
-#include "app/error.hpp"
+#include "core/error.hpp"
 #include "net/installer_descriptor.hpp"
 #include "net/rule_error.hpp"
 #include "net/text_rules.hpp"
@@ -37,20 +38,20 @@ bool isShortText(const nlohmann::json& value) {
 
 void validateGameConfig(const nlohmann::json& config, const std::string& packageId) {
   // packageId is read only once schemaVersion is right.
-  ensureRule(config.at("schemaVersion") == 1, BadData, "安装标识不匹配", "schemaVersion",
+  ensureRule(config.at("schemaVersion") == 1, BadData, msg::kIdentityMismatch, "schemaVersion",
              "the number 1");
-  ensureRule(config.at("packageId") == packageId, BadData, "安装标识不匹配", "packageId",
+  ensureRule(config.at("packageId") == packageId, BadData, msg::kIdentityMismatch, "packageId",
              "a string equal to the package id in the setup file name");
 
   ensureRule(isPlainIdentifier(config.at("appId").get<std::string>(), kAppIdLimit), BadData,
-             "游戏标识无效", "appId", "1 to 128 characters, each a-z, A-Z, 0-9, _ or -");
+             msg::kBadAppId, "appId", "1 to 128 characters, each a-z, A-Z, 0-9, _ or -");
 
   for (const char* key : {"gameId", "channelCode", "displayName"}) {
-    ensureRule(isShortText(config.at(key)), BadData, "游戏信息无效", key,
+    ensureRule(isShortText(config.at(key)), BadData, msg::kBadGameInfo, key,
                "a non-empty string of at most 256 bytes of UTF-8");
   }
   ensureRule(config.at("channelCode").get_ref<const std::string&>().size() <= kChannelCodeLimit,
-             BadData, "渠道信息无效", "channelCode", "at most 128 bytes of UTF-8");
+             BadData, msg::kBadChannelInfo, "channelCode", "at most 128 bytes of UTF-8");
 
   validateInstallerDescriptor(config.at("installer"));
 }
@@ -72,18 +73,18 @@ std::string buildCheckRequest(const nlohmann::json& config, const std::string& p
 void evaluateCheckResponse(const nlohmann::json& response, const std::string& packageId) {
   // 64 bits, so that no large code can wrap around to 1.
   if (answerCode(response) == 1) {
-    ensureRule(response.at("data").at("packageId") == packageId, BadData, "下载验证结果不匹配",
+    ensureRule(response.at("data").at("packageId") == packageId, BadData, msg::kCheckMismatch,
                "data.packageId", "a string equal to the package id");
     return;
   }
 
   const auto errorType = response.value("errorType", std::string());
-  if (errorType == "CHANNEL_DISABLED") throw Error(InvalidInput, "当前渠道暂不允许下载");
-  if (errorType == "INVALID_PACKAGE") throw Error(InvalidInput, "安装文件标识无效，请重新下载");
+  if (errorType == "CHANNEL_DISABLED") throw Error(InvalidInput, msg::kChannelDisabled);
+  if (errorType == "INVALID_PACKAGE") throw Error(InvalidInput, msg::kInvalidPackage);
   if (errorType == "STALE_TASK" || errorType == "INSTALLER_NOT_READY") {
-    throw Error(NetworkFailure, "安装资源正在更新，请稍后重试");
+    throw Error(NetworkFailure, msg::kResourcesUpdating);
   }
-  throw Error(NetworkFailure, "游戏暂不可用，请稍后重试");
+  throw Error(NetworkFailure, msg::kGameUnavailable);
 }
 
 }  // namespace cv

@@ -1,9 +1,10 @@
 #include "net/https_transport.hpp"
+#include "core/messages.hpp"
 
 #include <optional>
 #include <vector>
 
-#include "app/error.hpp"
+#include "core/error.hpp"
 #include "net/request_url.hpp"
 #include "net/winhttp_handle.hpp"
 #include "net/winhttp_session.hpp"
@@ -35,7 +36,7 @@ RequestUrl crackUrl(const std::wstring& url) {
   parts.dwPasswordLength = static_cast<DWORD>(-1);
   parts.dwUrlPathLength = static_cast<DWORD>(-1);
   parts.dwExtraInfoLength = static_cast<DWORD>(-1);
-  ensure(::WinHttpCrackUrl(url.c_str(), 0, 0, &parts) != FALSE, NetworkFailure, "下载地址无效");
+  ensure(::WinHttpCrackUrl(url.c_str(), 0, 0, &parts) != FALSE, NetworkFailure, msg::kBadUrl);
 
   RequestUrl result;
   result.https = parts.nScheme == INTERNET_SCHEME_HTTPS;
@@ -52,7 +53,7 @@ RequestUrl crackUrl(const std::wstring& url) {
 
 void setDwordOption(HINTERNET handle, DWORD option, DWORD value) {
   ensure(::WinHttpSetOption(handle, option, &value, sizeof(value)) != FALSE, NetworkFailure,
-         "网络初始化失败");
+         msg::kNetworkSetupFailed);
 }
 
 std::wstring requestHeaders(const RequestOptions& options) {
@@ -124,13 +125,13 @@ void httpsRequest(const std::string& url, const std::string& body, bool requireT
                                           {kResolveTimeoutMs, kConnectTimeoutMs, sendMs, receiveMs});
 
   WinHttpHandle connection(::WinHttpConnect(session.get(), target.host.c_str(), target.port, 0));
-  ensure(connection.valid(), NetworkFailure, "网络连接失败，请重试");
+  ensure(connection.valid(), NetworkFailure, msg::kConnectFailed);
 
   WinHttpHandle request(::WinHttpOpenRequest(connection.get(), body.empty() ? L"GET" : L"POST",
                                              target.requestPath.c_str(), nullptr,
                                              WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES,
                                              WINHTTP_FLAG_SECURE));
-  ensure(request.valid(), NetworkFailure, "网络连接失败，请重试");
+  ensure(request.valid(), NetworkFailure, msg::kConnectFailed);
   setDwordOption(request.get(), WINHTTP_OPTION_REDIRECT_POLICY,
                  WINHTTP_OPTION_REDIRECT_POLICY_NEVER);
   // Without this a server that accepts the request but never answers holds us for 90 s.
@@ -143,9 +144,9 @@ void httpsRequest(const std::string& url, const std::string& body, bool requireT
                               body.empty() ? WINHTTP_NO_REQUEST_DATA
                                            : const_cast<char*>(body.data()),
                               bodyLength, bodyLength, 0) != FALSE,
-         NetworkFailure, "网络请求失败，请重试");
+         NetworkFailure, msg::kRequestFailed);
   ensure(::WinHttpReceiveResponse(request.get(), nullptr) != FALSE, NetworkFailure,
-         "网络响应失败，请重试");
+         msg::kResponseFailed);
 
   DWORD status = 0;
   DWORD statusSize = sizeof(status);
@@ -154,10 +155,10 @@ void httpsRequest(const std::string& url, const std::string& body, bool requireT
                             WINHTTP_HEADER_NAME_BY_INDEX, &status, &statusSize,
                             WINHTTP_NO_HEADER_INDEX) != FALSE;
   if (options.onHead) {
-    ensure(statusRead, NetworkFailure, "下载不可用或地址过期，请重试");
+    ensure(statusRead, NetworkFailure, msg::kNotAvailable);
     if (!options.onHead(responseHead(request.get(), status))) return;
   } else {
-    ensure(statusRead && status == 200, NetworkFailure, "下载不可用或地址过期，请重试");
+    ensure(statusRead && status == 200, NetworkFailure, msg::kNotAvailable);
   }
 
   std::vector<char> buffer(kReadChunk);
@@ -165,7 +166,7 @@ void httpsRequest(const std::string& url, const std::string& body, bool requireT
     checkpoint();
     DWORD read = 0;
     ensure(::WinHttpReadData(request.get(), buffer.data(), kReadChunk, &read) != FALSE,
-           NetworkFailure, "下载中断，请重试");
+           NetworkFailure, msg::kDownloadBroken);
     if (read == 0) break;
     onData(buffer.data(), read);
   }

@@ -1,4 +1,5 @@
 #include "net/installer_descriptor.hpp"
+#include "core/messages.hpp"
 
 #include <string>
 
@@ -14,18 +15,18 @@ constexpr std::size_t kSizeDigitsLimit = 15;
 
 void validateInstallerDescriptor(const nlohmann::json& descriptor, const std::string& member) {
   const nlohmann::json& type = descriptor.at("type");
-  ensureRule(type == "exe" || type == "msi", BadData, "安装器类型无效", member + ".type",
+  ensureRule(type == "exe" || type == "msi", BadData, msg::kBadInstallerType, member + ".type",
              "the string \"exe\" or \"msi\" (lower case)");
 
   ensureRule(isLowerHexSha256(descriptor.at("sha256").get<std::string>()), BadData,
-             "安装器校验信息无效", member + ".sha256", "64 lower-case hexadecimal digits");
+             msg::kBadInstallerDigest, member + ".sha256", "64 lower-case hexadecimal digits");
   ensureRule(isPositiveDecimal(descriptor.at("sizeBytes").get<std::string>(), kSizeDigitsLimit),
-             BadData, "安装器大小无效", member + ".sizeBytes",
+             BadData, msg::kBadInstallerSize, member + ".sizeBytes",
              "a decimal string of 1 to 15 digits without a leading zero");
 
   const nlohmann::json& url = descriptor.at("url");
   ensureRule(url.is_string() && url.get_ref<const std::string&>().size() <= kUrlLimit, BadData,
-             "下载地址无效", member + ".url", "a string of at most 16384 bytes");
+             msg::kBadUrl, member + ".url", "a string of at most 16384 bytes");
 }
 
 }  // namespace cv

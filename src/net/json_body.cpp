@@ -1,4 +1,5 @@
 #include "net/json_body.hpp"
+#include "core/messages.hpp"
 
 #include "net/rule_error.hpp"
 
@@ -7,7 +8,7 @@ namespace cv {
 void appendJsonChunk(std::string& buffer, const char* data, unsigned long length) {
   // buffer never exceeds the limit, so the subtraction cannot wrap.
   ensureRule(buffer.size() <= kJsonBodyLimit && length <= kJsonBodyLimit - buffer.size(),
-             NetworkFailure, "配置信息过大", "document size", "at most 131072 bytes");
+             NetworkFailure, msg::kDocumentTooLarge, "document size", "at most 131072 bytes");
   buffer.append(data, length);
 }
 

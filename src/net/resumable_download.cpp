@@ -1,9 +1,10 @@
 #include "net/resumable_download.hpp"
+#include "core/messages.hpp"
 
 #include <algorithm>
 #include <utility>
 
-#include "app/error.hpp"
+#include "core/error.hpp"
 #include "net/range_answer.hpp"
 #include "net/retry_policy.hpp"
 
@@ -11,8 +12,6 @@ namespace cv {
 
 namespace {
 
-constexpr char kBodyWrong[] = "安装文件校验失败，请重试";
-constexpr char kNoFileAnswer[] = "下载不可用或地址过期，请重试";
 
 // A body in a content coding (gzip, ...) is not the file's bytes, and a range
 // of it is a range of the coded bytes.
@@ -44,12 +43,32 @@ bool ResumableDownload::digestMatches() { return toHex(digest_->finish()) == sha
 
 void ResumableDownload::run(const Transfer& transfer) {
   continuedFrom_ = bytesHeld();
+  spliced_ = continuedFrom_ > 0;
   if (sink_->complete()) {
     if (digestMatches()) return;
     // Kept whole but not the file described: it is downloaded afresh.
     startOver();
     continuedFrom_ = 0;
+    spliced_ = false;
   }
+  for (bool restarted = false;;) {
+    transferRest(transfer);
+    if (digestMatches()) return;
+    // A body put together from several pieces (bytes kept by an earlier run, a
+    // range after a break) may hold one piece of another file, such as the host
+    // replacing the file in between; one whole body from byte 0 settles it.
+    if (spliced_ && !restarted) {
+      restarted = true;
+      spliced_ = false;
+      startOver();
+      continue;
+    }
+    provedWrong_ = true;
+    throw Error(BadData, msg::kVerifyFailed);
+  }
+}
+
+void ResumableDownload::transferRest(const Transfer& transfer) {
   std::uint64_t mostEverHeld = bytesHeld();
   RetryPolicy policy;
   bool askForRange = true;
@@ -67,6 +86,7 @@ void ResumableDownload::run(const Transfer& transfer) {
       if (coded && verdict == RangeVerdict::Append) verdict = RangeVerdict::Untrusted;
       switch (verdict) {
         case RangeVerdict::Append:
+          spliced_ = true;
           events_.onPhase(DownloadPhase::Transferring);
           return true;
         case RangeVerdict::FromStart:
@@ -76,11 +96,11 @@ void ResumableDownload::run(const Transfer& transfer) {
         case RangeVerdict::Untrusted:
           return false;
         case RangeVerdict::HostShorter:
-          throw Error(BadData, kBodyWrong);
+          throw Error(BadData, msg::kVerifyFailed);
         case RangeVerdict::Unavailable:
           break;
       }
-      throw Error(NetworkFailure, kNoFileAnswer);
+      throw Error(NetworkFailure, msg::kNotAvailable);
     };
     const DataSink onData = [this](const char* data, unsigned long length) { (*sink_)(data, length); };
 
@@ -89,11 +109,11 @@ void ResumableDownload::run(const Transfer& transfer) {
       transfer(from, onHead, onData);
       if (verdict == RangeVerdict::Untrusted) {
         askForRange = false;
-        failure = Error(NetworkFailure, kNoFileAnswer);
+        failure = Error(NetworkFailure, msg::kNotAvailable);
       } else if (sink_->complete()) {
         break;
       } else {
-        failure = Error(BadData, kBodyWrong);  // the body ended early
+        failure = Error(BadData, msg::kVerifyFailed);  // the body ended early
       }
     } catch (const Error& error) {
       // Longer than promised, or a host file shorter than what is kept.
@@ -117,10 +137,6 @@ void ResumableDownload::run(const Transfer& transfer) {
     if (!pause) throw *failure;
     events_.onPhase(DownloadPhase::Waiting);
     if (*pause > 0) events_.wait(*pause);
-  }
-  if (!digestMatches()) {
-    provedWrong_ = true;
-    throw Error(BadData, kBodyWrong);
   }
 }
 

@@ -48,7 +48,9 @@ class ResumableDownload {
   // Bytes the file already holds, read back in order, before run().
   void adoptKept(const char* data, unsigned long length) { sink_->adopt(data, length); }
 
-  // Returns once the file holds the whole body with the promised digest.
+  // Returns once the file holds the whole body with the promised digest. A
+  // body spliced from several pieces whose digest is wrong is asked for once
+  // more from byte 0 before it counts as wrong.
   void run(const Transfer& transfer);
 
   std::uint64_t bytesHeld() const { return sink_->bytesWritten(); }
@@ -63,6 +65,8 @@ class ResumableDownload {
  private:
   void startOver();
   bool digestMatches();
+  // Asks until the file holds as many bytes as promised, or gives up.
+  void transferRest(const Transfer& transfer);
 
   std::uint64_t size_;
   std::string sha256_;
@@ -73,6 +77,7 @@ class ResumableDownload {
   unsigned requests_ = 0;
   std::uint64_t continuedFrom_ = 0;
   bool provedWrong_ = false;
+  bool spliced_ = false;  // the bytes held came in more than one piece
 };
 
 }  // namespace cv

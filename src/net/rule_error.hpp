@@ -3,7 +3,7 @@
 #include <string>
 #include <utility>
 
-#include "app/error.hpp"
+#include "core/error.hpp"
 
 namespace cv {
 

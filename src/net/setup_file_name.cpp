@@ -1,4 +1,5 @@
 #include "net/setup_file_name.hpp"
+#include "core/messages.hpp"
 
 #include <optional>
 
@@ -11,14 +12,14 @@ namespace cv {
 std::string packageIdFromFileName(const std::wstring& fileName) {
   // The copy suffix is what browsers add to a second download: " (2)" or "(2)".
   const std::optional<std::wstring> digits = setupFileNameDigits(fileName);
-  ensureRule(digits.has_value(), InvalidInput, "安装文件名称不完整，请重新下载", "file name",
+  ensureRule(digits.has_value(), InvalidInput, msg::kBadFileName, "file name",
              "ends in _Setup_pc, 1 to 10 digits without a leading zero, an optional copy "
              "suffix such as \" (2)\", and .exe");
 
   std::string id = toUtf8(*digits);
   // Ten digits without a leading zero compare byte-wise like numbers.
   if (id.size() >= 10) {
-    ensureRule(id <= "4294967295", InvalidInput, "安装文件标识无效，请重新下载", "file name",
+    ensureRule(id <= "4294967295", InvalidInput, msg::kInvalidPackage, "file name",
                "a package id of at most 4294967295");
   }
   return id;

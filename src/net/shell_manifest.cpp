@@ -1,8 +1,9 @@
 #include "net/shell_manifest.hpp"
+#include "core/messages.hpp"
 
 #include <string>
 
-#include "app/error.hpp"
+#include "core/error.hpp"
 #include "net/installer_descriptor.hpp"
 #include "net/rule_error.hpp"
 #include "net/text_rules.hpp"
@@ -10,7 +11,7 @@
 namespace cv {
 
 std::uint32_t parseVersionCode(const nlohmann::json& value) {
-  constexpr const char* kInvalid = "安装助手版本信息无效";
+  constexpr const char* kInvalid = msg::kBadShellVersion;
   constexpr const char* kField = "versionCode";
   constexpr const char* kLimit =
       "a decimal string of 1 to 10 digits without a leading zero, at most 4294967295";
@@ -23,7 +24,7 @@ std::uint32_t parseVersionCode(const nlohmann::json& value) {
 }
 
 nlohmann::json evaluateShellManifest(const nlohmann::json& manifest, std::uint32_t ownVersion) {
-  ensureRule(manifest.at("schemaVersion") == 1, InvalidInput, "安装助手版本配置不兼容",
+  ensureRule(manifest.at("schemaVersion") == 1, InvalidInput, msg::kShellSchemaIncompatible,
              "schemaVersion", "the number 1");
   const std::uint32_t latest = parseVersionCode(manifest.at("versionCode"));
   // Only a strictly newer shell counts; a lower code never leads to a downgrade.
@@ -31,7 +32,7 @@ nlohmann::json evaluateShellManifest(const nlohmann::json& manifest, std::uint32
 
   nlohmann::json shell = manifest.at("shell");
   validateInstallerDescriptor(shell, "shell");
-  ensureRule(shell.at("type") == "exe", InvalidInput, "安装助手更新文件类型无效", "shell.type",
+  ensureRule(shell.at("type") == "exe", InvalidInput, msg::kBadShellType, "shell.type",
              "the string \"exe\"");
   shell["versionCode"] = latest;
   return shell;

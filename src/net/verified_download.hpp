@@ -9,8 +9,11 @@
 #include "app/run_state.hpp"
 #include "net/download_report.hpp"
 #include "net/download_sink.hpp"
+#include "net/download_slot.hpp"
 #include "net/https_transport.hpp"
+#include "net/staging_area.hpp"
 #include "platform/handles.hpp"
+#include "platform/unfollowed_file.hpp"
 
 namespace cv {
 
@@ -22,17 +25,20 @@ struct DownloadHooks {
 
 // Downloads the descriptor's url into a new file at target, checking the size
 // per chunk and the SHA-256 at the end; the file is flushed and closed on
-// success. The bytes arrive in keptDirectory \ <sha256>-<size> first, which
-// outlives a broken connection or a killed run and is continued from its end
-// by the next download of the same file; a cancellation or a body proved
-// wrong removes it. report says how many requests it took and what it continued.
-void downloadToFile(const nlohmann::json& descriptor, const std::wstring& target,
-                    const std::wstring& keptDirectory, const DownloadHooks& hooks,
-                    DownloadReport& report);
+// success, and what it is returned. With a kept place the bytes arrive in its
+// directory \ <owner>-<sha256>-<size> first, which outlives a broken
+// connection or a killed run and is continued from its end by the next
+// download of the same file; a cancellation or a body proved wrong removes
+// it. report says how many requests it took and what it continued.
+FileIdentity downloadToFile(const nlohmann::json& descriptor, const std::wstring& target,
+                            const KeptPlace& kept, const DownloadHooks& hooks,
+                            DownloadReport& report);
 
 // The verified file a run starts: the one it downloaded, or a copy an earlier
-// run verified. guard keeps writers out (read access, sharing reading only)
-// until it is closed, once the file has been started.
+// run verified. guard was opened without following a link, at exactly path,
+// and keeps writers and deleters out (read access, sharing reading only)
+// from the verification until it is closed, once the file has been started;
+// path is what the start names.
 struct VerifiedFile {
   std::wstring path;
   std::wstring directory;
@@ -40,11 +46,21 @@ struct VerifiedFile {
   FileHandle guard;
 };
 
-// Makes the protected staging directories, publishes Downloading/Verifying and
-// the byte counters in the run state, and honours cancellation. A copy with
-// target's file name and the descriptor's size and digest in an earlier run's
-// staging directory is used instead of a download.
-VerifiedFile downloadVerified(const nlohmann::json& descriptor, const std::wstring& stagingDirectory,
-                              const std::wstring& target, RunState& state, DownloadReport& report);
+// One run's download: its own directory in the staging area, the file's path
+// there, and whose kept bytes it may continue.
+struct StagedDownload {
+  const StagingArea& area;
+  std::wstring directory;
+  std::wstring target;
+  std::string keptOwner;
+};
+
+// Makes the run's directory, publishes Downloading/Verifying and the byte
+// counters in the run state, and honours cancellation. Where the area's rules
+// allow it, a copy with target's file name and the descriptor's size and
+// digest in an earlier run's staging directory is used instead of a download,
+// and the bytes of a broken transfer are kept.
+VerifiedFile downloadVerified(const nlohmann::json& descriptor, const StagedDownload& download,
+                              RunState& state, DownloadReport& report);
 
 }  // namespace cv

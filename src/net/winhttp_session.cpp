@@ -1,8 +1,9 @@
 #include "net/winhttp_session.hpp"
+#include "core/messages.hpp"
 
 #include <optional>
 
-#include "app/error.hpp"
+#include "core/error.hpp"
 #include "net/proxy_choice.hpp"
 #include "platform/handles.hpp"
 #include "platform/test_seams.hpp"
@@ -129,12 +130,12 @@ WinHttpHandle openHttpSession(const wchar_t* userAgent, const std::wstring& url,
   WinHttpHandle session(openAutomatic(userAgent));
   const bool legacy = !session.valid();
   if (legacy) session.reset(openLegacy(userAgent, url, host, timeouts));
-  ensure(session.valid(), NetworkFailure, "网络连接失败，请重试");
+  ensure(session.valid(), NetworkFailure, msg::kConnectFailed);
   // No request is sent that could only fail in the handshake: a WinHTTP that
   // cannot be asked for TLS 1.1 and 1.2 offers the file host only TLS 1.0. Like
   // every other option that cannot be set, it is a failed initialisation.
-  if (legacy) ensure(offerTls12(session.get()), NetworkFailure, "网络初始化失败");
-  ensure(setTimeouts(session.get(), timeouts), NetworkFailure, "网络初始化失败");
+  if (legacy) ensure(offerTls12(session.get()), NetworkFailure, msg::kNetworkSetupFailed);
+  ensure(setTimeouts(session.get(), timeouts), NetworkFailure, msg::kNetworkSetupFailed);
   return session;
 }
 

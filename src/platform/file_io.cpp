@@ -1,10 +1,11 @@
 #include "platform/file_io.hpp"
+#include "core/messages.hpp"
 
 #include <windows.h>
 
 #include <system_error>
 
-#include "app/error.hpp"
+#include "core/error.hpp"
 #include "platform/create_directories.hpp"
 #include "platform/handles.hpp"
 #include "platform/new_file.hpp"
@@ -57,11 +58,11 @@ void writeFileAtomic(const std::wstring& path, const std::string& content) {
   if (!parent.empty()) createDirectories(parent);
 
   // Content is written in one call; a DWORD must be able to carry its length.
-  ensure(content.size() <= MAXDWORD, SystemFailure, "Atomic write failed");
+  ensure(content.size() <= MAXDWORD, SystemFailure, msg::kAtomicWriteFailed);
 
   const std::wstring temporary = path + L"." + toWide(newAttemptId()) + L".tmp";
   FileHandle file = createNewFile(temporary);
-  ensure(file.valid(), SystemFailure, "Atomic create failed");
+  ensure(file.valid(), SystemFailure, msg::kAtomicCreateFailed);
   auto removeTemporary = onScopeExit([&] { ::DeleteFileW(temporary.c_str()); });
 
   const DWORD length = static_cast<DWORD>(content.size());
@@ -70,8 +71,8 @@ void writeFileAtomic(const std::wstring& path, const std::string& content) {
   const bool flushed = ::FlushFileBuffers(file.get()) != FALSE;
   file.reset();
 
-  ensure(wrote && flushed && written == length, SystemFailure, "Atomic write failed");
-  ensure(replaceFile(temporary, path), SystemFailure, "Atomic write failed");
+  ensure(wrote && flushed && written == length, SystemFailure, msg::kAtomicWriteFailed);
+  ensure(replaceFile(temporary, path), SystemFailure, msg::kAtomicWriteFailed);
   removeTemporary.dismiss();
 }
 
@@ -79,7 +80,7 @@ std::string readFileBounded(const std::wstring& path, std::uint32_t limit) {
   FileHandle file(::CreateFileW(path.c_str(), GENERIC_READ,
                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-  ensure(file.valid(), SystemFailure, "Read failed");
+  ensure(file.valid(), SystemFailure, msg::kReadFailed);
 
   LARGE_INTEGER end{};
   const bool positioned = ::SetFilePointerEx(file.get(), LARGE_INTEGER{}, &end, FILE_END) != FALSE;
@@ -89,12 +90,12 @@ std::string readFileBounded(const std::wstring& path, std::uint32_t limit) {
   const DWORD size = static_cast<DWORD>(end.QuadPart);
   std::string bytes(size, '\0');
   ensure(::SetFilePointerEx(file.get(), LARGE_INTEGER{}, nullptr, FILE_BEGIN) != FALSE,
-         SystemFailure, "Short read");
+         SystemFailure, msg::kShortRead);
   DWORD total = 0;
   while (total < size) {
     DWORD got = 0;
     const bool read = ::ReadFile(file.get(), &bytes[total], size - total, &got, nullptr) != FALSE;
-    ensure(read && got > 0, SystemFailure, "Short read");
+    ensure(read && got > 0, SystemFailure, msg::kShortRead);
     total += got;
   }
   return bytes;

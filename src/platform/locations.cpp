@@ -1,4 +1,5 @@
 #include "platform/locations.hpp"
+#include "core/messages.hpp"
 
 #include <windows.h>
 #include <knownfolders.h>
@@ -7,7 +8,7 @@
 
 #include <vector>
 
-#include "app/error.hpp"
+#include "core/error.hpp"
 #include "platform/path.hpp"
 #include "platform/scope_guard.hpp"
 #include "platform/text.hpp"
@@ -18,6 +19,14 @@ namespace {
 
 constexpr DWORD kModulePathCapacity = 32768;
 
+std::wstring knownFolder(REFKNOWNFOLDERID id) {
+  PWSTR folder = nullptr;
+  const HRESULT result = ::SHGetKnownFolderPath(id, 0, nullptr, &folder);
+  auto release = onScopeExit([&] { ::CoTaskMemFree(folder); });
+  ensure(SUCCEEDED(result) && folder != nullptr, SystemFailure, msg::kKnownFolderUnavailable);
+  return std::wstring(folder);
+}
+
 }  // namespace
 
 std::wstring executablePath() {
@@ -25,17 +34,13 @@ std::wstring executablePath() {
   const DWORD length = ::GetModuleFileNameW(nullptr, buffer.data(), kModulePathCapacity);
   // A result equal to the capacity means the path was cut short.
   ensure(length != 0 && length < kModulePathCapacity, SystemFailure,
-         "Executable path unavailable");
+         msg::kExecutablePathUnavailable);
   return std::wstring(buffer.data(), length);
 }
 
-std::wstring sdkRootDirectory() {
-  PWSTR folder = nullptr;
-  const HRESULT result = ::SHGetKnownFolderPath(FOLDERID_LocalAppData, 0, nullptr, &folder);
-  auto release = onScopeExit([&] { ::CoTaskMemFree(folder); });
-  ensure(SUCCEEDED(result) && folder != nullptr, SystemFailure, "Known folder unavailable");
-  return joinPath(std::wstring(folder), L"CorvaneSDK");
-}
+std::wstring sdkRootDirectory() { return joinPath(knownFolder(FOLDERID_LocalAppData), kSdkDirectoryName); }
+
+std::wstring programDataDirectory() { return knownFolder(FOLDERID_ProgramData); }
 
 std::wstring appsDirectory(const std::string& key) {
   const std::wstring component = toWide(key);

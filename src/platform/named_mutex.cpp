@@ -1,6 +1,6 @@
 #include "platform/named_mutex.hpp"
 
-#include "app/error.hpp"
+#include "core/error.hpp"
 
 namespace cv {
 

@@ -36,11 +36,12 @@ FileHandle createNewFile(const std::wstring& path) {
   return openOwnFile(path, GENERIC_WRITE, CREATE_NEW);
 }
 
-FileHandle openOwnFile(const std::wstring& path, unsigned long access, unsigned long disposition) {
+FileHandle openOwnFile(const std::wstring& path, unsigned long access, unsigned long disposition,
+                       unsigned long flags) {
   const LocalMemory owner = ownerDescriptor();
   SECURITY_ATTRIBUTES asOwner{sizeof(asOwner), owner.get(), FALSE};
   return FileHandle(::CreateFileW(path.c_str(), access, 0, owner.valid() ? &asOwner : nullptr,
-                                  disposition, FILE_ATTRIBUTE_NORMAL, nullptr));
+                                  disposition, FILE_ATTRIBUTE_NORMAL | flags, nullptr));
 }
 
 }  // namespace cv

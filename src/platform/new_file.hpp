@@ -14,9 +14,11 @@ namespace cv {
 // with the system's error left for GetLastError.
 FileHandle createNewFile(const std::wstring& path);
 
-// The same for a file this handle alone may also read or open again: access
-// and disposition as CreateFileW takes them (CREATE_NEW, OPEN_ALWAYS, ...).
-// Only a file it creates gets the player as its owner.
-FileHandle openOwnFile(const std::wstring& path, unsigned long access, unsigned long disposition);
+// The same for a file this handle alone may also read or open again: access,
+// disposition and flags as CreateFileW takes them (CREATE_NEW, OPEN_ALWAYS,
+// FILE_FLAG_OPEN_REPARSE_POINT, ...). Only a file it creates gets the player
+// as its owner.
+FileHandle openOwnFile(const std::wstring& path, unsigned long access, unsigned long disposition,
+                       unsigned long flags = 0);
 
 }  // namespace cv

@@ -12,6 +12,9 @@ constexpr unsigned long kOwnerInformation = 0x00000001;
 constexpr unsigned long kDaclInformation = 0x00000004;
 constexpr unsigned long kProtectedDaclInformation = 0x80000000;
 
+constexpr wchar_t kSystemSid[] = L"S-1-5-18";
+constexpr wchar_t kAdministratorsSid[] = L"S-1-5-32-544";
+
 bool differs(const std::optional<std::wstring>& a, const std::optional<std::wstring>& b) {
   return a && b && !a->empty() && !b->empty() && *a != *b;
 }
@@ -34,6 +37,17 @@ std::optional<std::wstring> creatorOwnerOverride(const std::optional<std::wstrin
                                                  const std::optional<std::wstring>& user) {
   if (differs(defaultOwner, user)) return user;
   return std::nullopt;
+}
+
+bool isElevatedToken(std::optional<bool> tokenIsElevated, std::optional<int> elevationType,
+                     const std::optional<std::wstring>& defaultOwner) {
+  constexpr int kTokenElevationTypeFull = 2;
+  if (tokenIsElevated.value_or(false) || elevationType == kTokenElevationTypeFull) return true;
+  return defaultOwner == std::wstring(kAdministratorsSid);
+}
+
+bool isAdministrativeOwner(const std::wstring& owner, const std::optional<std::wstring>& alsoTrusted) {
+  return owner == kSystemSid || owner == kAdministratorsSid || (alsoTrusted && owner == *alsoTrusted);
 }
 
 }  // namespace cv

@@ -26,4 +26,15 @@ DirectorySecurity protectedDirectorySecurity(const std::optional<std::wstring>& 
 std::optional<std::wstring> creatorOwnerOverride(const std::optional<std::wstring>& defaultOwner,
                                                  const std::optional<std::wstring>& user);
 
+// Whether the process runs with an administrator's full rights: the token says
+// it is elevated (TokenElevation) or of the full type (TokenElevationType 2),
+// or, where neither can be read or UAC is off, the objects it creates belong
+// to the Administrators group.
+bool isElevatedToken(std::optional<bool> tokenIsElevated, std::optional<int> elevationType,
+                     const std::optional<std::wstring>& defaultOwner);
+
+// Owners of a directory only SYSTEM and Administrators could have made:
+// those two ("S-1-5-18", "S-1-5-32-544"), and alsoTrusted when given.
+bool isAdministrativeOwner(const std::wstring& owner, const std::optional<std::wstring>& alsoTrusted);
+
 }  // namespace cv

@@ -72,4 +72,20 @@ std::wstring fileName(const std::wstring& path) {
   return path.substr(last);
 }
 
+std::wstring withoutLongPathPrefix(const std::wstring& path) {
+  static const std::wstring kUnc = L"\\\\?\\UNC\\";
+  static const std::wstring kLong = L"\\\\?\\";
+  if (path.compare(0, kUnc.size(), kUnc) == 0) return L"\\\\" + path.substr(kUnc.size());
+  if (path.compare(0, kLong.size(), kLong) == 0) return path.substr(kLong.size());
+  return path;
+}
+
+bool samePathIgnoringCase(const std::wstring& a, const std::wstring& b) {
+  if (a.size() != b.size()) return false;
+  const auto lower = [](wchar_t c) { return c >= L'A' && c <= L'Z' ? static_cast<wchar_t>(c - L'A' + L'a') : c; };
+  for (std::size_t i = 0; i < a.size(); ++i)
+    if (lower(a[i]) != lower(b[i])) return false;
+  return true;
+}
+
 }  // namespace cv

@@ -26,4 +26,11 @@ std::wstring parentPath(const std::wstring& path);
 // The last component; empty for a root or a path that ends in a separator.
 std::wstring fileName(const std::wstring& path);
 
+// A path as GetFinalPathNameByHandleW gives it, in the usual form: "\\?\C:\a"
+// -> "C:\a", "\\?\UNC\server\share" -> "\\server\share"; others unchanged.
+std::wstring withoutLongPathPrefix(const std::wstring& path);
+
+// The same path, spelled alike but for the letter case of A-Z.
+bool samePathIgnoringCase(const std::wstring& a, const std::wstring& b);
+
 }  // namespace cv

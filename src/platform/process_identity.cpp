@@ -6,6 +6,8 @@
 #include <vector>
 
 #include "platform/handles.hpp"
+#include "platform/owner_rules.hpp"
+#include "platform/test_seams.hpp"
 
 namespace cv {
 
@@ -37,6 +39,16 @@ ProcessIdentity readProcessIdentity() {
   const std::vector<BYTE> owner = tokenInformation(token.get(), TokenOwner);
   if (!owner.empty())
     identity.defaultOwner = sidText(reinterpret_cast<const TOKEN_OWNER*>(owner.data())->Owner);
+  std::optional<bool> isElevated;
+  std::optional<int> elevationType;
+  const std::vector<BYTE> elevation = tokenInformation(token.get(), TokenElevation);
+  if (elevation.size() >= sizeof(TOKEN_ELEVATION))
+    isElevated = reinterpret_cast<const TOKEN_ELEVATION*>(elevation.data())->TokenIsElevated != 0;
+  const std::vector<BYTE> type = tokenInformation(token.get(), TokenElevationType);
+  if (type.size() >= sizeof(TOKEN_ELEVATION_TYPE))
+    elevationType = static_cast<int>(*reinterpret_cast<const TOKEN_ELEVATION_TYPE*>(type.data()));
+  identity.elevated = seams::elevated().value_or(
+      isElevatedToken(isElevated, elevationType, identity.defaultOwner));
   return identity;
 }
 

@@ -9,6 +9,7 @@ namespace cv {
 struct ProcessIdentity {
   std::optional<std::wstring> user;          // the token's user
   std::optional<std::wstring> defaultOwner;  // owner given to objects it creates
+  bool elevated = false;                     // an administrator's full rights
 };
 
 // Read once from the process token; a value that cannot be read stays empty.

@@ -1,9 +1,10 @@
 #include "platform/sha256.hpp"
+#include "core/messages.hpp"
 
 #include <windows.h>
 #include <bcrypt.h>
 
-#include "app/error.hpp"
+#include "core/error.hpp"
 
 namespace cv {
 
@@ -16,7 +17,7 @@ bool failed(NTSTATUS status) { return status < 0; }
 Sha256::Sha256(const std::wstring& algorithm) {
   BCRYPT_ALG_HANDLE provider = nullptr;
   ensure(!failed(::BCryptOpenAlgorithmProvider(&provider, algorithm.c_str(), nullptr, 0)),
-         UnexpectedFailure, "SHA256 provider failed");
+         UnexpectedFailure, msg::kSha256ProviderFailed);
   provider_ = provider;
 
   BCRYPT_HASH_HANDLE hash = nullptr;
@@ -24,7 +25,7 @@ Sha256::Sha256(const std::wstring& algorithm) {
   if (failed(::BCryptCreateHash(provider, &hash, nullptr, 0, nullptr, 0, 0))) {
     ::BCryptCloseAlgorithmProvider(provider, 0);
     provider_ = nullptr;
-    throw Error(UnexpectedFailure, "SHA256 creation failed");
+    throw Error(UnexpectedFailure, msg::kSha256CreationFailed);
   }
   hash_ = hash;
 }
@@ -38,7 +39,7 @@ Sha256::~Sha256() {
 void Sha256::update(const void* data, unsigned long length) {
   auto* bytes = static_cast<PUCHAR>(const_cast<void*>(data));
   ensure(!failed(::BCryptHashData(static_cast<BCRYPT_HASH_HANDLE>(hash_), bytes, length, 0)),
-         UnexpectedFailure, "SHA256 update failed");
+         UnexpectedFailure, msg::kSha256UpdateFailed);
 }
 
 std::vector<unsigned char> Sha256::finish() {
@@ -47,11 +48,11 @@ std::vector<unsigned char> Sha256::finish() {
   ensure(!failed(::BCryptGetProperty(static_cast<BCRYPT_ALG_HANDLE>(provider_),
                                      BCRYPT_HASH_LENGTH, reinterpret_cast<PUCHAR>(&length),
                                      sizeof(length), &copied, 0)),
-         UnexpectedFailure, "Hash length failed");
+         UnexpectedFailure, msg::kHashLengthFailed);
   std::vector<unsigned char> digest(length, 0);
   ensure(!failed(::BCryptFinishHash(static_cast<BCRYPT_HASH_HANDLE>(hash_), digest.data(),
                                     length, 0)),
-         UnexpectedFailure, "SHA256 finish failed");
+         UnexpectedFailure, msg::kSha256FinishFailed);
   return digest;
 }
 

@@ -1,9 +1,10 @@
 #include "platform/system_library.hpp"
+#include "core/messages.hpp"
 
 #include <atomic>
 #include <vector>
 
-#include "app/error.hpp"
+#include "core/error.hpp"
 #include "platform/test_seams.hpp"
 
 namespace cv {
@@ -46,7 +47,7 @@ HMODULE loadSystemLibrary(const char* name) {
   }
   std::wstring path;
   try {
-    path = systemDirectory("System directory unavailable");
+    path = systemDirectory(msg::kSystemDirectoryUnavailable);
   } catch (...) {
     return nullptr;
   }

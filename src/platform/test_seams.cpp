@@ -67,6 +67,13 @@ std::optional<unsigned> transferTimeoutMs() {
 
 bool windowsSharingOnReplace() { return variable(L"ZRQ_TEST_WINDOWS_SHARING") == "1"; }
 
+std::optional<bool> elevated() {
+  const std::string value = variable(L"ZRQ_TEST_ELEVATED");
+  if (value == "1") return true;
+  if (value == "0") return false;
+  return std::nullopt;
+}
+
 namespace {
 
 std::mutex g_notedLock;

@@ -30,6 +30,12 @@ bool pretendsAbsent(const char* name);
 // ZRQ_TEST_LAUNCH_ERROR=<decimal>: starting the installer fails with that code.
 std::optional<unsigned long> launchError();
 
+// ZRQ_TEST_ELEVATED=1 or 0: the token reads as elevated, or not, whatever it
+// says (Wine 8 gives every process a full administrator's token, Wine 10 only
+// a program started "as administrator"). Under it, directories this process
+// made count as made by Administrators, whom Wine never names as owners.
+std::optional<bool> elevated();
+
 // ZRQ_TEST_WINDOWS_SHARING=1: replacing a file fails, as Windows makes it fail,
 // while another handle to it does not share deletion (Wine renames regardless).
 bool windowsSharingOnReplace();
@@ -50,6 +56,7 @@ std::optional<unsigned> transferTimeoutMs();
 inline bool pretendsAbsent(const char*) { return false; }
 inline std::optional<unsigned long> launchError() { return std::nullopt; }
 inline bool windowsSharingOnReplace() { return false; }
+inline std::optional<bool> elevated() { return std::nullopt; }
 inline void note(Noted, const wchar_t*) {}
 inline std::optional<unsigned> retryWaitMs() { return std::nullopt; }
 inline std::optional<unsigned> transferTimeoutMs() { return std::nullopt; }

@@ -1,11 +1,12 @@
 #include "platform/text.hpp"
+#include "core/messages.hpp"
 
 #include <windows.h>
 #include <objbase.h>
 
 #include <algorithm>
 
-#include "app/error.hpp"
+#include "core/error.hpp"
 
 namespace cv {
 
@@ -14,7 +15,7 @@ std::string toUtf8(const std::wstring& text) {
   const int units = static_cast<int>(text.size());
   const int size = ::WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, text.data(), units,
                                          nullptr, 0, nullptr, nullptr);
-  ensure(size > 0, InvalidInput, "Invalid Unicode");
+  ensure(size > 0, InvalidInput, msg::kInvalidUnicode);
   std::string result(static_cast<std::size_t>(size), '\0');
   ::WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, text.data(), units, result.data(), size,
                         nullptr, nullptr);
@@ -34,7 +35,7 @@ std::wstring toWide(const std::string& text) {
 
 std::string newAttemptId() {
   GUID guid{};
-  ensure(SUCCEEDED(::CoCreateGuid(&guid)), SystemFailure, "Random identifier failed");
+  ensure(SUCCEEDED(::CoCreateGuid(&guid)), SystemFailure, msg::kRandomIdentifierFailed);
   wchar_t buffer[40] = {};
   const int written = ::StringFromGUID2(guid, buffer, 40);
   // The registry form is "{" + 36 characters + "}"; drop the braces.

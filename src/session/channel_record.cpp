@@ -1,6 +1,7 @@
 #include "session/channel_record.hpp"
+#include "core/messages.hpp"
 
-#include "app/error.hpp"
+#include "core/error.hpp"
 #include "platform/file_io.hpp"
 #include "platform/locations.hpp"
 #include "platform/named_mutex.hpp"
@@ -10,10 +11,10 @@
 namespace cv {
 
 ChannelRecordLock::ChannelRecordLock(const std::string& appId)
-    : mutex_(createNamedMutex(L"Local\\CorvaneSDK-" + toWide(appId), "Game lock failed")) {
+    : mutex_(createNamedMutex(L"Local\\CorvaneSDK-" + toWide(appId), msg::kGameLockFailed)) {
   if (!tryAcquireMutex(mutex_.get())) {
     mutex_.reset();
-    throw Error(Busy, "Channel record is being written");
+    throw Error(Busy, msg::kRecordBeingWritten);
   }
 }
 

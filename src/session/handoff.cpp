@@ -1,13 +1,15 @@
 #include "session/handoff.hpp"
+#include "core/messages.hpp"
 
 #include <windows.h>
 
-#include "app/error.hpp"
+#include "core/error.hpp"
 #include "app/run_state.hpp"
-#include "app/version.hpp"
+#include "core/version.hpp"
 #include "net/verified_download.hpp"
 #include "platform/locations.hpp"
 #include "platform/named_mutex.hpp"
+#include "platform/path.hpp"
 #include "platform/system_library.hpp"
 #include "platform/text.hpp"
 
@@ -18,31 +20,34 @@ constexpr DWORD kAcknowledgementTimeoutMs = 15000;
 }
 
 void acknowledgeHandoff(const LaunchOptions& options) {
-  ensure(shellVersionCode >= options.updateTarget, InvalidInput, "更新文件版本不匹配");
+  ensure(shellVersionCode >= options.updateTarget, InvalidInput, msg::kUpdateTargetMismatch);
   if (options.updateReadyEvent.empty()) return;
-  ensure(isValidHandoffEventName(options.updateReadyEvent), InvalidInput, "安装助手交接参数无效");
+  ensure(isValidHandoffEventName(options.updateReadyEvent), InvalidInput, msg::kBadHandoffArguments);
 
   KernelHandle event(::OpenEventW(EVENT_MODIFY_STATE, FALSE, options.updateReadyEvent.c_str()));
-  ensure(event.valid(), SystemFailure, "安装助手交接失败");
+  ensure(event.valid(), SystemFailure, msg::kHandoffFailed);
   const BOOL signalled = ::SetEvent(event.get());
   event.reset();
-  ensure(signalled != FALSE, SystemFailure, "安装助手交接失败");
+  ensure(signalled != FALSE, SystemFailure, msg::kHandoffFailed);
 }
 
 void runSelfUpdate(const nlohmann::json& manifest, const std::string& packageId,
-                   const std::string& attemptId, const LaunchOptions& options, RunState& state,
-                   SessionResources& resources, nlohmann::json& attemptLog) {
+                   const std::string& attemptId, const StagingArea& area,
+                   const LaunchOptions& options, RunState& state, SessionResources& resources,
+                   nlohmann::json& attemptLog) {
   state.updating.store(true);
 
   // Kept by the session from its creation on, so its end phase releases it whatever happens here.
-  resources.lock = createNamedMutex(L"Local\\ZRQUpdatePackage-" + toWide(packageId), "无法创建更新锁");
-  ensure(tryAcquireMutex(resources.lock.get()), Busy, "该安装助手正在更新");
+  resources.lock = createNamedMutex(L"Local\\ZRQUpdatePackage-" + toWide(packageId), msg::kUpdateLockFailed);
+  ensure(tryAcquireMutex(resources.lock.get()), Busy, msg::kShellUpdating);
 
   // Same file name as this shell, so the new one reads the same package id from it.
-  resources.stagingDirectory = sdkRootDirectory() + L"\\temp\\" + toWide(attemptId);
-  resources.downloadPath = resources.stagingDirectory + L"\\" + fileNameOfPath(executablePath());
-  const VerifiedFile newShell = downloadVerified(manifest, resources.stagingDirectory,
-                                                 resources.downloadPath, state, resources.download);
+  resources.stagingDirectory = joinPath(area.temp, toWide(attemptId));
+  resources.downloadPath = joinPath(resources.stagingDirectory, fileNameOfPath(executablePath()));
+  const VerifiedFile newShell = downloadVerified(
+      manifest,
+      StagedDownload{area, resources.stagingDirectory, resources.downloadPath, kShellPartialOwner},
+      state, resources.download);
 
   // The download's last checkpoint was the last chance to cancel this path.
   state.publish(Stage::Launching);
@@ -58,11 +63,11 @@ void runSelfUpdate(const nlohmann::json& manifest, const std::string& packageId,
 
 void handOffToNewShell(const std::wstring& newShellPath, std::uint32_t targetVersion,
                        const LaunchOptions& options) {
-  ensure(options.updateHops < kMaxHandoffHops, NetworkFailure, "安装助手连续更新，请稍后重试");
+  ensure(options.updateHops < kMaxHandoffHops, NetworkFailure, msg::kTooManyUpdates);
 
   const std::wstring eventName = kHandoffEventPrefix + toWide(newAttemptId());
   KernelHandle event(::CreateEventW(nullptr, TRUE, FALSE, eventName.c_str()));
-  ensure(event.valid(), SystemFailure, "安装助手更新交接失败");
+  ensure(event.valid(), SystemFailure, msg::kHandoffEventFailed);
 
   std::wstring commandLine = handoffCommandLine(newShellPath, targetVersion, options.updateHops + 1, eventName);
   const std::wstring directory = directoryOfPath(newShellPath);
@@ -77,7 +82,7 @@ void handOffToNewShell(const std::wstring& newShellPath, std::uint32_t targetVer
   }
   if (!created) {
     event.reset();
-    throw Error(SystemFailure, "新安装助手未能启动，请重试");
+    throw Error(SystemFailure, msg::kNewShellNotStarted);
   }
   KernelHandle thread(started.hThread);
   KernelHandle process(started.hProcess);
@@ -88,7 +93,7 @@ void handOffToNewShell(const std::wstring& newShellPath, std::uint32_t targetVer
   process.reset();
   event.reset();
   // The new shell is never stopped: if it did not acknowledge, what it does next is its own run.
-  ensure(waited == WAIT_OBJECT_0, SystemFailure, "新安装助手未完成交接，请重试");
+  ensure(waited == WAIT_OBJECT_0, SystemFailure, msg::kNewShellNoAcknowledgement);
 }
 
 }  // namespace cv

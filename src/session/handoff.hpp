@@ -6,6 +6,7 @@
 #include <nlohmann/json.hpp>
 
 #include "app/command_line.hpp"
+#include "net/staging_area.hpp"
 #include "session/handoff_rules.hpp"
 #include "session/session_resources.hpp"
 
@@ -18,8 +19,9 @@ void acknowledgeHandoff(const LaunchOptions& options);
 
 // Old shell's side: download, verify and start the newer shell, wait for its acknowledgement.
 void runSelfUpdate(const nlohmann::json& manifest, const std::string& packageId,
-                   const std::string& attemptId, const LaunchOptions& options, RunState& state,
-                   SessionResources& resources, nlohmann::json& attemptLog);
+                   const std::string& attemptId, const StagingArea& area,
+                   const LaunchOptions& options, RunState& state, SessionResources& resources,
+                   nlohmann::json& attemptLog);
 void handOffToNewShell(const std::wstring& newShellPath, std::uint32_t targetVersion,
                        const LaunchOptions& options);
 

@@ -1,4 +1,5 @@
 #include "session/installer_launch.hpp"
+#include "core/messages.hpp"
 
 namespace cv {
 
@@ -20,7 +21,7 @@ InstallerCommand installerCommand(const nlohmann::json& installerType, const std
 }
 
 Error launchFailure(std::uint32_t win32Error) {
-  return Error(win32Error == kErrorCancelled ? Cancelled : SystemFailure, "安装程序未启动或已取消授权");
+  return Error(win32Error == kErrorCancelled ? Cancelled : SystemFailure, msg::kInstallerNotStarted);
 }
 
 }  // namespace cv

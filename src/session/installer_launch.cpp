@@ -1,4 +1,5 @@
 #include "session/installer_launch.hpp"
+#include "core/messages.hpp"
 
 #include <windows.h>
 #include <objbase.h>
@@ -12,6 +13,10 @@
 namespace cv {
 
 namespace {
+
+// A package is opened by msiexec some time after it started: the file stays
+// held (the caller's guard) until msiexec waits for the player, or this long.
+constexpr DWORD kPackageOpenWaitMs = 10000;
 
 struct StartResult {
   bool started;
@@ -30,12 +35,12 @@ StartResult startInstaller(SHELLEXECUTEINFOW& request) {
 void launchInstaller(const nlohmann::json& installerType, const std::wstring& downloadPath,
                      const std::wstring& stagingDirectory, nlohmann::json& attemptLog) {
   const HRESULT initialised = ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
-  ensure(SUCCEEDED(initialised), SystemFailure, "安装环境初始化失败");
+  ensure(SUCCEEDED(initialised), SystemFailure, msg::kComFailed);
   // S_FALSE (already initialised on this thread) is owed an uninitialise too.
   const auto uninitialise = onScopeExit([] { ::CoUninitialize(); });
 
   const std::wstring systemFolder =
-      isMsiInstaller(installerType) ? systemDirectory("系统目录不可用") : std::wstring();
+      isMsiInstaller(installerType) ? systemDirectory(msg::kNoSystemDirectory) : std::wstring();
   const InstallerCommand command = installerCommand(installerType, downloadPath, systemFolder);
 
   SHELLEXECUTEINFOW request{};
@@ -58,6 +63,9 @@ void launchInstaller(const nlohmann::json& installerType, const std::wstring& do
   attemptLog["launchWin32Error"] = static_cast<std::uint32_t>(result.error);
   // Decided by the call's result, not the error value: a failure is never a start.
   if (!result.started) throw launchFailure(result.error);
+  if (isMsiInstaller(installerType) && process.valid()) {
+    ::WaitForInputIdle(process.get(), kPackageOpenWaitMs);
+  }
 }
 
 }  // namespace cv

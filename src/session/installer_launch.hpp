@@ -6,7 +6,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "app/error.hpp"
+#include "core/error.hpp"
 
 namespace cv {
 
@@ -27,6 +27,9 @@ Error launchFailure(std::uint32_t win32Error);
 
 // Starts the verified installer without waiting for it (msi through the system
 // directory's msiexec.exe). Records launchWin32Error in the log either way.
+// For a package it returns once msiexec waits for the player's input (it has
+// opened the package by then), at most 10 s after the start, so that the
+// caller's hold on the file lasts until msiexec holds it.
 void launchInstaller(const nlohmann::json& installerType, const std::wstring& downloadPath,
                      const std::wstring& stagingDirectory, nlohmann::json& attemptLog);
 

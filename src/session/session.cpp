@@ -1,15 +1,17 @@
 #include "session/session.hpp"
+#include "core/messages.hpp"
 
 #include <string>
 
 #include <nlohmann/json.hpp>
 
-#include "app/error.hpp"
+#include "core/error.hpp"
 #include "app/run_state.hpp"
-#include "app/version.hpp"
+#include "core/version.hpp"
 #include "net/fetch_game_config.hpp"
 #include "net/setup_file_name.hpp"
 #include "net/fetch_shell_manifest.hpp"
+#include "net/staging_area.hpp"
 #include "net/verified_download.hpp"
 #include "platform/file_io.hpp"
 #include "platform/locations.hpp"
@@ -29,8 +31,7 @@ namespace {
 
 using nlohmann::json;
 
-constexpr const wchar_t* kUnexpectedFailure = kUnexpectedFailureText;
-constexpr wchar_t kRollbackFailedSuffix[] = L"；渠道恢复失败，请重新运行原渠道安装助手";
+constexpr const wchar_t* kUnexpectedFailure = msg::kUnexpectedFailureWide;
 
 // Everything one attempt keeps until its end phase.
 struct Attempt {
@@ -51,23 +52,24 @@ std::wstring messageOf(const Error& error) {
 }
 
 void installGame(Attempt& attempt, RunState& state, const std::string& packageId,
-                 const Checkpoint& checkpoint) {
+                 const StagingArea& area, const Checkpoint& checkpoint) {
   const json config = fetchGameConfig(packageId, checkpoint);
   state.throwIfCancelled();
   attempt.appId = config.at("appId").get<std::string>();
-  state.setTitle(L"正在安装《" + toWide(config.at("displayName").get<std::string>()) + L"》");
+  state.setTitle(msg::kInstallingCaptionStartWide + toWide(config.at("displayName").get<std::string>()) + msg::kInstallingCaptionEndWide);
 
   SessionResources& resources = attempt.resources;
-  resources.lock = createNamedMutex(L"Local\\ZRQSetup-" + toWide(attempt.appId), "无法创建安装锁");
-  ensure(tryAcquireMutex(resources.lock.get()), Busy, "该游戏已有安装助手运行");
+  resources.lock = createNamedMutex(L"Local\\ZRQSetup-" + toWide(attempt.appId), msg::kSetupLockFailed);
+  ensure(tryAcquireMutex(resources.lock.get()), Busy, msg::kGameBusy);
 
-  const std::wstring staging = joinPath(joinPath(sdkRootDirectory(), L"temp"), toWide(attempt.id));
+  const std::wstring staging = joinPath(area.temp, toWide(attempt.id));
   resources.stagingDirectory = staging;
   const json& installer = config.at("installer");
   const bool isPackage = installer.at("type") == "msi";
   resources.downloadPath = joinPath(staging, isPackage ? L"original.msi" : L"original.exe");
-  VerifiedFile installerFile = downloadVerified(installer, resources.stagingDirectory,
-                                                resources.downloadPath, state, resources.download);
+  VerifiedFile installerFile = downloadVerified(
+      installer, StagedDownload{area, staging, resources.downloadPath, packageId}, state,
+      resources.download);
 
   state.enterLaunching();
   attempt.recordBackup = writeChannelRecord(attempt.appId, config.at("channelCode"));
@@ -92,15 +94,17 @@ void runGuarded(Attempt& attempt, RunState& state, const LaunchOptions& options)
       packageIdFromFileName(fileName(executablePath()));
   state.throwIfCancelled();
   acknowledgeHandoff(options);
-  cleanStagingArea();
+  const StagingArea area = stagingAreaOfThisRun();
+  if (area.rules.cleanUp) cleanStagingArea();
 
   const Checkpoint checkpoint = [&state] { state.throwIfCancelled(); };
   const json manifest = fetchShellManifest(checkpoint);
   if (!manifest.is_null()) {
-    runSelfUpdate(manifest, packageId, attempt.id, options, state, attempt.resources, attempt.log);
+    runSelfUpdate(manifest, packageId, attempt.id, area, options, state, attempt.resources,
+                  attempt.log);
     return;
   }
-  installGame(attempt, state, packageId, checkpoint);
+  installGame(attempt, state, packageId, area, checkpoint);
 }
 
 void removeLeftovers(const SessionResources& resources) {
@@ -118,7 +122,7 @@ void endAttempt(Attempt& attempt, RunState& state) {
         restoreChannelRecord(attempt.appId, attempt.recordBackup);
       } catch (...) {
         attempt.log["rollbackFailed"] = true;
-        state.appendToMessage(kRollbackFailedSuffix);
+        state.appendToMessage(msg::kRollbackFailedSuffixWide);
       }
     }
     removeLeftovers(attempt.resources);

@@ -9,53 +9,51 @@
 #include "platform/locations.hpp"
 #include "platform/path.hpp"
 #include "platform/path_ancestry.hpp"
+#include "platform/unfollowed_file.hpp"
 #include "session/staging_cleanup_rules.hpp"
 
 namespace cv {
 
 namespace {
 
-// Asked of the path itself, whatever the listing said of it.
-bool isLinkOrMissing(const std::wstring& path) {
-  const DWORD attributes = ::GetFileAttributesW(path.c_str());
-  return attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
-}
-
-// Both come from the system's own spelling of the same folders; letter case
-// is all that may differ.
-bool samePath(std::wstring a, std::wstring b) {
-  for (std::wstring* text : {&a, &b})
-    for (wchar_t& c : *text)
-      if (c >= L'A' && c <= L'Z') c = static_cast<wchar_t>(c - L'A' + L'a');
-  return a == b;
-}
-
-void removeStagingDirectory(const std::wstring& directory,
+// Every delete goes through a handle to the entry that was meant, checked to
+// be no link and to lie exactly at base \ ... (the system's own path to
+// "temp"): never through a link, nor through a directory that was swapped for
+// one after it was listed.
+void removeStagingDirectory(const std::wstring& directory, const std::wstring& meant,
                             const std::vector<DirectoryEntry>& contents) {
   for (const DirectoryEntry& file : contents) {
-    const std::wstring path = joinPath(directory, file.name);
-    if (!isLinkOrMissing(path)) ::DeleteFileW(path.c_str());
+    if (file.directory || file.reparsePoint) continue;
+    deleteEntryAt(joinPath(directory, file.name), joinPath(meant, file.name), false);
   }
   // Fails while anything is left in it.
-  ::RemoveDirectoryW(directory.c_str());
+  deleteEntryAt(directory, meant, true);
 }
 
-void cleanStagingDirectories(const std::wstring& temp, std::uint64_t now) {
+void cleanKeptPartials(const std::wstring& directory, const std::wstring& meant,
+                       std::uint64_t now) {
+  for (const DirectoryEntry& file : directoryEntries(directory)) {
+    if (isStaleKeptPartial(file, now))
+      deleteEntryAt(joinPath(directory, file.name), joinPath(meant, file.name), false);
+  }
+}
+
+void cleanStagingDirectories(const std::wstring& temp, const std::wstring& base, std::uint64_t now) {
   const std::wstring ownDirectory = parentPath(executablePath());
   for (const DirectoryEntry& entry : directoryEntries(temp)) {
     const std::wstring directory = joinPath(temp, entry.name);
-    if (!entry.directory || entry.reparsePoint || samePath(directory, ownDirectory)) continue;
-    if (entry.name == kKeptPartialDirectoryName) {
-      if (isLinkOrMissing(directory)) continue;
-      for (const DirectoryEntry& file : directoryEntries(directory)) {
-        const std::wstring path = joinPath(directory, file.name);
-        if (isStaleKeptPartial(file, now) && !isLinkOrMissing(path)) ::DeleteFileW(path.c_str());
-      }
+    const std::wstring meant = joinPath(base, entry.name);
+    if (!entry.directory || entry.reparsePoint || samePathIgnoringCase(directory, ownDirectory) ||
+        samePathIgnoringCase(meant, ownDirectory)) {
       continue;
     }
-    if (!isAttemptDirectoryName(entry.name) || isLinkOrMissing(directory)) continue;
+    if (entry.name == kKeptPartialDirectoryName) {
+      cleanKeptPartials(directory, meant, now);
+      continue;
+    }
+    if (!isAttemptDirectoryName(entry.name)) continue;
     const std::vector<DirectoryEntry> contents = directoryEntries(directory);
-    if (isStaleStagingDirectory(entry, contents, now)) removeStagingDirectory(directory, contents);
+    if (isStaleStagingDirectory(entry, contents, now)) removeStagingDirectory(directory, meant, contents);
   }
 }
 
@@ -68,8 +66,9 @@ void cleanStagingArea() noexcept {
       const DWORD attributes = ::GetFileAttributesW(path.c_str());
       if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT)) return;
     }
-    if (isLinkOrMissing(temp)) return;
-    cleanStagingDirectories(temp, currentFileTime());
+    const std::optional<std::wstring> base = finalPathOfDirectory(temp);
+    if (!base) return;
+    cleanStagingDirectories(temp, *base, currentFileTime());
   } catch (...) {
   }
 }

@@ -74,15 +74,16 @@ def assert_staging_cleaned(prefix):
     assert list(temp.iterdir()) == []
 
 
-def kept_name(payload):
-    """The name a download's kept bytes have in temp\\partial."""
-    return "%s-%d" % (sha256_hex(payload), len(payload))
+def kept_name(payload, owner="1234"):
+    """The name a download's kept bytes have in temp\\partial: whose they are (the
+    package id, or "shell"), the digest and the size."""
+    return "%s-%s-%d" % (owner, sha256_hex(payload), len(payload))
 
 
 def assert_only_part_kept(prefix, payload):
     """After a network failure: the per-attempt directory is gone and nothing is left
     but, at most, the bytes received of the real installer, kept as
-    partial\\<sha256>-<size>. Returns how many bytes are kept."""
+    partial\\<package id>-<sha256>-<size>. Returns how many bytes are kept."""
     temp = prefix.sdk_root / "temp"
     assert temp.is_dir(), "the temp directory was removed"
     entries = sorted(p.name for p in temp.iterdir())

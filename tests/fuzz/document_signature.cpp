@@ -7,6 +7,7 @@
 #include <string>
 
 #include "../unit/signed_fixture.hpp"
+#include "core/messages.hpp"
 #include "fuzz_support.hpp"
 #include "net/json_body.hpp"
 #include "net/rule_error.hpp"
@@ -19,8 +20,8 @@ using namespace cv::testing;
 bool isRefusal(const cv::Error& error) {
   const std::string message = error.what();
   return error.code == cv::BadData &&
-         (message == cv::kSignatureInvalidMessage || message == cv::kDocumentExpiredMessage ||
-          message == cv::kDocumentRolledBackMessage);
+         (message == msg::kSignatureInvalid || message == msg::kDocumentExpired ||
+          message == msg::kDocumentRolledBack);
 }
 
 }  // namespace

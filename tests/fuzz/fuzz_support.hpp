@@ -11,7 +11,7 @@
 #include <string_view>
 #include <vector>
 
-#include "app/error.hpp"
+#include "core/error.hpp"
 
 // A broken invariant ends the run at once, so libFuzzer keeps the input.
 #define FUZZ_REQUIRE(condition)                                                   \

@@ -11,7 +11,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "app/error.hpp"
+#include "core/error.hpp"
 #include "net/json_body.hpp"
 
 namespace zrq::fuzz {

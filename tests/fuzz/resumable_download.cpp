@@ -12,7 +12,8 @@
 // coded body that breaks off is the last request; the download succeeds only
 // with the file exactly the described one; it gives up at the latest at the
 // fifth failed request in a row that brought no new byte, waiting 1, 2, 4 or
-// 8 s between requests; a failure is the transport's or a wrong body's, and
+// 8 s between requests; a whole body put together from several pieces whose
+// digest is wrong is asked for once more from byte 0; a failure is the transport's or a wrong body's, and
 // bytes found not worth keeping come from a wrong body or a coded one.
 #include <algorithm>
 #include <optional>
@@ -88,13 +89,25 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::size_t mostEverHeld = kept.size() == fileSize && digestOf(kept) != promised ? 0 : kept.size();
   unsigned withoutNewBytes = 0;
   bool broughtNewBytes = false;
+  bool leftComplete = false;
+  bool spliced = mostEverHeld > 0;
+  unsigned restarts = 0;
   std::size_t waitsBefore = 0;
   try {
     download.run([&](std::optional<std::uint64_t> from, const cv::HeadCheck& onHead, const cv::DataSink& onData) {
       FUZZ_REQUIRE(!codedBodyBroke);
+      // A whole body of several pieces with the wrong digest is asked for once
+      // more from byte 0, as a download of its own.
+      const bool restarted = next > 0 && leftComplete;
+      if (restarted) {
+        FUZZ_REQUIRE(spliced && ++restarts == 1 && file.empty() && !from);
+        spliced = false;
+        mostEverHeld = 0;
+        withoutNewBytes = 0;
+      }
       // After a request that brought new bytes the next comes at once; after one
       // that brought none, one wait of 1, 2, 4 or 8 s by the length of the row.
-      if (next > 0) {
+      if (next > 0 && !restarted) {
         FUZZ_REQUIRE(waits.size() == waitsBefore + (broughtNewBytes ? 0 : 1));
         if (!broughtNewBytes)
           FUZZ_REQUIRE(waits.back() == cv::kRetryWaitsMs[std::min(withoutNewBytes, 4u) - 1]);
@@ -109,12 +122,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         unsigned& row;
         const std::string& file;
         bool& brought;
+        bool& complete;
+        std::size_t fileSize;
         ~Account() {
           brought = file.size() > most;
           row = brought ? 0 : row + 1;
           most = std::max(most, file.size());
+          complete = file.size() == fileSize;
         }
-      } account{mostEverHeld, withoutNewBytes, file, broughtNewBytes};
+      } account{mostEverHeld, withoutNewBytes, file, broughtNewBytes, leftComplete, fileSize};
       const std::size_t offset = from ? static_cast<std::size_t>(*from) : 0;
       unsigned long status = 200;
       std::optional<std::string> range;
@@ -137,6 +153,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       FUZZ_REQUIRE(status == 200 ||
                    (status == 206 && !coded && from && range == cv::expectedContentRange(offset, fileSize)));
       if (status == 200) FUZZ_REQUIRE(file.empty());
+      if (status == 206) spliced = true;
       std::string body = truth.substr(std::min(bodyFrom, fileSize)) + "extra";
       body = body.substr(0, std::min(answer.length, body.size()));
       if (answer.flags & 2) body = corrupted(body);

@@ -15,6 +15,7 @@
 #include <string>
 
 #include "app/window_view.hpp"
+#include "core/messages.hpp"
 #include "fuzz_support.hpp"
 
 namespace {
@@ -76,7 +77,7 @@ void checkView(const TickInput& input, const TickView& view) {
       break;
     case Stage::Failed:
       FUZZ_REQUIRE(view.statusText == input.message);
-      FUZZ_REQUIRE(view.buttonText == std::wstring(cv::kCloseText) && view.buttonEnabled);
+      FUZZ_REQUIRE(view.buttonText == std::wstring(msg::kCloseButtonWide) && view.buttonEnabled);
       FUZZ_REQUIRE(view.marquee == Marquee::Stop && !view.marqueeStyle && !view.progressPosition);
       FUZZ_REQUIRE(view.destroy == (input.resultCode == -10));
       break;

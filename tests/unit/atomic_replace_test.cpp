@@ -100,8 +100,8 @@ TEST(Ownership, FilesTheShellWritesAreCreatedAsTheUsers) {
                            [] { throw Error(Cancelled, "stop"); }};
   DownloadReport report;
   errorFrom([&] {
-    downloadToFile(descriptor, directory + L"\\original.exe", directory + L"\\partial", stop,
-                   report);
+    downloadToFile(descriptor, directory + L"\\original.exe", KeptPlace{directory + L"\\partial", "1"},
+                   stop, report);
   });
   EXPECT_EQ(seams::noted(seams::Noted::NewFileOwner),
             (std::vector<std::optional<std::wstring>>{user, user}));

@@ -10,7 +10,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/error.hpp"
+#include "core/error.hpp"
 #include "expect_error.hpp"
 #include "platform/locations.hpp"
 #include "platform/text.hpp"

@@ -1,4 +1,5 @@
 #include "net/document_signature.hpp"
+#include "core/messages.hpp"
 
 #include <string>
 
@@ -47,7 +48,7 @@ TEST(DocumentSignature, AcceptsTheChannelsSignatureByEitherKey) {
 }
 
 TEST(DocumentSignature, RefusesWhatTheChannelDidNotSign) {
-  const std::string invalid = kSignatureInvalidMessage;
+  const std::string invalid = msg::kSignatureInvalid;
   const struct {
     const char* name;
     void (*change)(json&);
@@ -95,10 +96,10 @@ TEST(DocumentSignature, RefusesAnExpiredOrOlderDocumentOnlyWhenItsSignatureHolds
     const char* message;  // nullptr: accepted
   } cases[] = {
       {"at the expiry", kExpiresAt, std::nullopt, nullptr},
-      {"a second after it", kExpiresAt + 1, std::nullopt, kDocumentExpiredMessage},
+      {"a second after it", kExpiresAt + 1, std::nullopt, msg::kDocumentExpired},
       {"the same signedAt accepted before", kSignedAt, kSignedAt, nullptr},
-      {"a newer one accepted before", kSignedAt, kSignedAt + 1, kDocumentRolledBackMessage},
-      {"expired and older", kExpiresAt + 1, kSignedAt + 1, kDocumentExpiredMessage},
+      {"a newer one accepted before", kSignedAt, kSignedAt + 1, msg::kDocumentRolledBack},
+      {"expired and older", kExpiresAt + 1, kSignedAt + 1, msg::kDocumentExpired},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -111,7 +112,7 @@ TEST(DocumentSignature, RefusesAnExpiredOrOlderDocumentOnlyWhenItsSignatureHolds
   json forged = signedConfig();
   forged["displayName"] = "x";
   expectError([&] { verify(forged, kExpiresAt + 1, kSignedAt + 1); }, BadData,
-              kSignatureInvalidMessage);
+              msg::kSignatureInvalid);
 }
 
 TEST(Base64, DecodesOnlyTheCanonicalForm) {

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "app/error.hpp"
+#include "core/error.hpp"
 #include "expect_error.hpp"
 #include "net/range_answer.hpp"
 #include "net/retry_policy.hpp"

@@ -6,7 +6,7 @@
 #include <string>
 #include <system_error>
 
-#include "app/error.hpp"
+#include "core/error.hpp"
 #include "platform_test_support.hpp"
 
 namespace cv {

@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/error.hpp"
+#include "core/error.hpp"
 #include "expect_error.hpp"
 
 namespace cv {

@@ -8,10 +8,10 @@
 
 #include <gtest/gtest.h>
 
-#include "app/error.hpp"
+#include "core/error.hpp"
 #include "expect_error.hpp"
 #include "app/run_state.hpp"
-#include "app/version.hpp"
+#include "core/version.hpp"
 #include "platform/system_library.hpp"
 #include "platform/test_seams.hpp"
 #include "platform/text.hpp"
@@ -82,8 +82,9 @@ TEST(RunSelfUpdate, UpdateLockHeldElsewhereRefusesBeforeDownloading) {
   SessionResources resources;
   nlohmann::json log = nlohmann::json::object();
   std::async(std::launch::async, [&] {
-    expectError([&] { runSelfUpdate(nlohmann::json::object(), packageId, "A", {}, state, resources, log); }, -3,
-                "该安装助手正在更新");
+    const StagingArea area{L"C:\\unused", stagingRulesFor(false), false};
+    expectError([&] { runSelfUpdate(nlohmann::json::object(), packageId, "A", area, {}, state, resources, log); },
+                -3, "该安装助手正在更新");
   }).get();
   ::ReleaseMutex(held);
   ::CloseHandle(held);

@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/error.hpp"
+#include "core/error.hpp"
 
 namespace cv {
 namespace {

@@ -41,5 +41,26 @@ TEST(CreatorOwner, FilesAreMadeThePlayersOnlyWhenTheyWouldBelongToSomeoneElse) {
   EXPECT_EQ(creatorOwnerOverride(kAdministrators, std::nullopt), std::nullopt);
 }
 
+TEST(Elevation, TheTokenSaysOrTheOwnerOfWhatItCreates) {
+  const struct {
+    std::optional<bool> elevated;
+    std::optional<int> type;
+    std::optional<std::wstring> owner;
+    bool expected;
+  } cases[] = {
+      {false, 3, kPlayer, false},            // a player's ordinary run (limited token)
+      {true, 2, kAdministrators, true},      // "as administrator"
+      {false, 2, kPlayer, true},             // full token, however it reads otherwise
+      {false, 1, kAdministrators, true},     // UAC off: the Administrators own what it makes
+      {std::nullopt, std::nullopt, kPlayer, false},
+      {std::nullopt, std::nullopt, kAdministrators, true},
+  };
+  for (const auto& c : cases) EXPECT_EQ(isElevatedToken(c.elevated, c.type, c.owner), c.expected);
+  EXPECT_TRUE(isAdministrativeOwner(L"S-1-5-18", std::nullopt));
+  EXPECT_TRUE(isAdministrativeOwner(kAdministrators, std::nullopt));
+  EXPECT_FALSE(isAdministrativeOwner(kPlayer, std::nullopt));
+  EXPECT_TRUE(isAdministrativeOwner(kPlayer, std::optional<std::wstring>(kPlayer)));
+}
+
 }  // namespace
 }  // namespace cv

@@ -76,5 +76,14 @@ TEST(Path, FileNameIsTheLastComponent) {
   EXPECT_EQ(fileName(L""), L"");
 }
 
+TEST(Path, AFinalPathComparesInItsUsualFormAndAnyLetterCase) {
+  EXPECT_EQ(withoutLongPathPrefix(L"\\\\?\\C:\\Users\\a"), L"C:\\Users\\a");
+  EXPECT_EQ(withoutLongPathPrefix(L"\\\\?\\UNC\\srv\\share\\a"), L"\\\\srv\\share\\a");
+  EXPECT_EQ(withoutLongPathPrefix(L"C:\\a"), L"C:\\a");
+  EXPECT_TRUE(samePathIgnoringCase(L"C:\\Users\\A\\temp", L"c:\\users\\a\\TEMP"));
+  EXPECT_FALSE(samePathIgnoringCase(L"C:\\Users\\a\\temp", L"C:\\Users\\a\\temp2"));
+  EXPECT_FALSE(samePathIgnoringCase(L"C:\\a\\b", L"C:\\a/b"));
+}
+
 }  // namespace
 }  // namespace cv

@@ -8,7 +8,7 @@
 #include <string>
 #include <system_error>
 
-#include "app/error.hpp"
+#include "core/error.hpp"
 #include "expect_error.hpp"
 #include "platform/text.hpp"
 

@@ -1,4 +1,5 @@
 #include "net/resumable_download.hpp"
+#include "core/messages.hpp"
 
 #include <gtest/gtest.h>
 
@@ -8,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "app/error.hpp"
+#include "core/error.hpp"
 #include "expect_error.hpp"
 #include "net/range_answer.hpp"
 #include "platform/sha256.hpp"
@@ -20,7 +21,6 @@ using testing::errorFrom;
 
 constexpr char kBroken[] = "下载中断，请重试";
 constexpr char kRefused[] = "网络请求失败，请重试";
-constexpr char kBodyWrong[] = "安装文件校验失败，请重试";
 
 std::string bodyOf(std::size_t size) {
   std::string body(size, '\0');
@@ -123,13 +123,13 @@ TEST(ResumableDownload, BytesNotWorthKeepingAreMarkedSoAndNeverAskedForAgain) {
   Harness shorter(bodyOf(10000));
   shorter.replies = {{200, std::nullopt, shorter.body.substr(0, 4000), kBroken},
                      {416, std::string("bytes */3000"), ""}};
-  expectError([&] { shorter.run(); }, BadData, kBodyWrong);
+  expectError([&] { shorter.run(); }, BadData, msg::kVerifyFailed);
   EXPECT_TRUE(shorter.download.provedWrong());
 
   // A compressed body is not the file: what of it arrived is not continued.
   Harness coded(bodyOf(10000));
   coded.replies = {{200, std::nullopt, coded.body.substr(0, 4000), nullptr, false, std::string("gzip")}};
-  expectError([&] { coded.run(); }, BadData, kBodyWrong);
+  expectError([&] { coded.run(); }, BadData, msg::kVerifyFailed);
   EXPECT_TRUE(coded.download.provedWrong());
   EXPECT_TRUE(coded.waits.empty());
 
@@ -164,6 +164,46 @@ TEST(ResumableDownload, AFileCompleteBeforeAnyFurtherRequestIsVerifiedWithoutOne
   EXPECT_EQ(keptChanged.file, keptChanged.body);
   EXPECT_EQ(keptChanged.asked, (Asked{kWhole}));
   EXPECT_EQ(keptChanged.download.continuedFrom(), 0u);
+}
+
+// A body spliced from pieces whose digest fails is asked for once more from
+// byte 0; a body of one piece, or a second spliced failure, counts as wrong.
+TEST(ResumableDownload, ASplicedBodyThatFailsItsDigestIsFetchedWholeOnce) {
+  const std::string body = bodyOf(10000);
+  const std::string changed = body.substr(0, 4000) + std::string(6000, 'x');
+  const struct {
+    const char* name;
+    std::size_t kept;  // bytes kept by an earlier run
+    std::vector<Reply> replies;
+    Asked asked;
+    bool succeeds;
+  } cases[] = {
+      {"kept bytes, then whole", 4000, {{206, expectedContentRange(4000, 10000), changed.substr(4000)},
+                                       {200, std::nullopt, body}}, {4000, kWhole}, true},
+      {"a range after a break", 0, {{200, std::nullopt, body.substr(0, 4000), kBroken},
+                                    {206, expectedContentRange(4000, 10000), changed.substr(4000)},
+                                    {200, std::nullopt, body}}, {kWhole, 4000, kWhole}, true},
+      {"one piece", 0, {{200, std::nullopt, changed}}, {kWhole}, false},
+      {"spliced twice", 4000, {{206, expectedContentRange(4000, 10000), changed.substr(4000)},
+                               {200, std::nullopt, body.substr(0, 4000), kBroken},
+                               {206, expectedContentRange(4000, 10000), changed.substr(4000)}},
+       {4000, kWhole, 4000}, false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    Harness h(body);
+    h.download.adoptKept(body.data(), static_cast<unsigned long>(c.kept));
+    h.file = body.substr(0, c.kept);
+    h.replies = c.replies;
+    if (c.succeeds) {
+      h.run();
+      EXPECT_EQ(h.file, body);
+    } else {
+      expectError([&] { h.run(); }, BadData, msg::kVerifyFailed);
+      EXPECT_TRUE(h.download.provedWrong());
+    }
+    EXPECT_EQ(h.asked, c.asked);
+  }
 }
 
 }  // namespace

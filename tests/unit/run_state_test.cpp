@@ -5,7 +5,7 @@
 #include <atomic>
 #include <thread>
 
-#include "app/error.hpp"
+#include "core/error.hpp"
 
 namespace cv {
 namespace {

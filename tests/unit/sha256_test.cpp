@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "app/error.hpp"
+#include "core/error.hpp"
 
 namespace cv {
 namespace {

@@ -11,9 +11,10 @@
 #include <system_error>
 #include <vector>
 
-#include "app/error.hpp"
+#include "core/error.hpp"
 #include "app/run_state.hpp"
 #include "net/download_sink.hpp"
+#include "net/staging_layout.hpp"
 #include "platform/locations.hpp"
 #include "platform/scope_guard.hpp"
 #include "platform/sha256.hpp"
@@ -43,7 +44,7 @@ TEST(DownloadToFile, RefusesTooLittleSpaceOrAnExistingFileBeforeTheTransfer) {
   const std::wstring kept = scratch.file(L"partial");
   DownloadReport report;
   Error error = errorFrom([&] {
-    downloadToFile(descriptorFor("999999999999999"), target, kept, cancelledHooks, report);
+    downloadToFile(descriptorFor("999999999999999"), target, KeptPlace{kept, "1234"}, cancelledHooks, report);
   });
   EXPECT_EQ(error.code, SystemFailure);
   EXPECT_STREQ(error.what(), "磁盘空间不足");
@@ -52,7 +53,7 @@ TEST(DownloadToFile, RefusesTooLittleSpaceOrAnExistingFileBeforeTheTransfer) {
 
   // An existing file is left as it was.
   testing::writeBytes(target, "earlier");
-  error = errorFrom([&] { downloadToFile(descriptorFor("7"), target, kept, cancelledHooks, report); });
+  error = errorFrom([&] { downloadToFile(descriptorFor("7"), target, KeptPlace{kept, "1234"}, cancelledHooks, report); });
   EXPECT_EQ(error.code, SystemFailure);
   EXPECT_STREQ(error.what(), "无法创建安装文件");
   EXPECT_EQ(testing::readBytes(target), "earlier");
@@ -64,7 +65,7 @@ TEST(DownloadToFile, KeptBytesAreHashedBackBeforeTheRequestAndACancelRemovesThem
   const std::wstring target = scratch.file(L"original.exe");
   const std::wstring keptDirectory = scratch.file(L"partial");
   std::filesystem::create_directories(keptDirectory);
-  const std::wstring keptFile = keptDirectory + L"\\" + toWide(kBodySha256) + L"-18";
+  const std::wstring keptFile = keptDirectory + L"\\" + keptPartialName("1234", kBodySha256, 18);
   testing::writeBytes(keptFile, "the inst");
 
   std::vector<std::uint64_t> progress;
@@ -77,7 +78,7 @@ TEST(DownloadToFile, KeptBytesAreHashedBackBeforeTheRequestAndACancelRemovesThem
                               if (++checks == 2) throw Error(Cancelled, "Extraction cancelled");
                             }};
   DownloadReport report;
-  const Error error = errorFrom([&] { downloadToFile(descriptorFor("18"), target, keptDirectory, hooks, report); });
+  const Error error = errorFrom([&] { downloadToFile(descriptorFor("18"), target, KeptPlace{keptDirectory, "1234"}, hooks, report); });
   EXPECT_EQ(error.code, Cancelled);
   EXPECT_EQ(progress, (std::vector<std::uint64_t>{8}));
   EXPECT_EQ(phases, (std::vector<DownloadPhase>{DownloadPhase::CheckingKept, DownloadPhase::Transferring}));
@@ -87,13 +88,30 @@ TEST(DownloadToFile, KeptBytesAreHashedBackBeforeTheRequestAndACancelRemovesThem
   EXPECT_FALSE(std::filesystem::exists(target));
 }
 
+// A Cancel while kept bytes are hashed back stops the run but keeps them: they
+// are an earlier run's, whole as far as they go, for the next run.
+TEST(DownloadToFile, ACancelDuringTheHashOfKeptBytesKeepsThem) {
+  testing::ScratchDirectory scratch;
+  const std::wstring keptDirectory = scratch.file(L"partial");
+  std::filesystem::create_directories(keptDirectory);
+  const std::wstring keptFile = keptDirectory + L"\\" + keptPartialName("1234", kBodySha256, 18);
+  testing::writeBytes(keptFile, "the inst");
+  DownloadReport report;
+  const Error error = errorFrom([&] {
+    downloadToFile(descriptorFor("18"), scratch.file(L"original.exe"), KeptPlace{keptDirectory, "1234"},
+                   cancelledHooks, report);
+  });
+  EXPECT_EQ(error.code, Cancelled);
+  EXPECT_EQ(testing::readBytes(keptFile), "the inst");
+}
+
 // Another shell downloading the same file holds it: this one downloads on its own.
 TEST(DownloadToFile, AKeptFileInUseIsLeftToItsHolder) {
   testing::ScratchDirectory scratch;
   const std::wstring target = scratch.file(L"original.exe");
   const std::wstring keptDirectory = scratch.file(L"partial");
   std::filesystem::create_directories(keptDirectory);
-  const std::wstring keptFile = keptDirectory + L"\\" + toWide(kBodySha256) + L"-18";
+  const std::wstring keptFile = keptDirectory + L"\\" + keptPartialName("1234", kBodySha256, 18);
   testing::writeBytes(keptFile, "the inst");
   HANDLE holder = ::CreateFileW(keptFile.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -101,7 +119,7 @@ TEST(DownloadToFile, AKeptFileInUseIsLeftToItsHolder) {
   auto release = onScopeExit([&] { ::CloseHandle(holder); });
 
   DownloadReport report;
-  const Error error = errorFrom([&] { downloadToFile(descriptorFor("18"), target, keptDirectory, cancelledHooks, report); });
+  const Error error = errorFrom([&] { downloadToFile(descriptorFor("18"), target, KeptPlace{keptDirectory, "1234"}, cancelledHooks, report); });
   EXPECT_EQ(error.code, Cancelled);
   EXPECT_EQ(report.continuedFrom, 0u);
   release.dismiss();
@@ -112,8 +130,9 @@ TEST(DownloadToFile, AKeptFileInUseIsLeftToItsHolder) {
 
 // Cancelled before the request: nothing of the download is left.
 TEST(DownloadVerified, PublishesSizeAndStageThenHonoursCancellation) {
+  const StagingArea area{sdkRootDirectory() + L"\\temp", stagingRulesFor(false), false};
   const std::wstring staging =
-      (std::filesystem::path(sdkRootDirectory()) / L"temp" / toWide(newAttemptId())).wstring();
+      (std::filesystem::path(area.temp) / toWide(newAttemptId())).wstring();
   const std::wstring target = staging + L"\\original.exe";
   auto cleanup = onScopeExit([&] {
     std::error_code ignored;
@@ -123,7 +142,10 @@ TEST(DownloadVerified, PublishesSizeAndStageThenHonoursCancellation) {
   state.cancelRequested.store(true);
   DownloadReport report;
   const Error error =
-      errorFrom([&] { downloadVerified(descriptorFor("18"), staging, target, state, report); });
+      errorFrom([&] {
+        downloadVerified(descriptorFor("18"), StagedDownload{area, staging, target, "1234"}, state,
+                         report);
+      });
   EXPECT_EQ(error.code, Cancelled);
   EXPECT_TRUE(std::filesystem::is_directory(staging));
   EXPECT_EQ(state.totalBytes.load(), 18u);
@@ -131,7 +153,7 @@ TEST(DownloadVerified, PublishesSizeAndStageThenHonoursCancellation) {
   EXPECT_EQ(state.currentStage(), Stage::Downloading);
   EXPECT_FALSE(std::filesystem::exists(target));
   EXPECT_FALSE(std::filesystem::exists(std::filesystem::path(sdkRootDirectory()) / L"temp" / L"partial" /
-                                       (toWide(kBodySha256) + L"-18")));
+                                       (keptPartialName("1234", kBodySha256, 18))));
 }
 
 }  // namespace

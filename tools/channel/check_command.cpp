@@ -1,6 +1,6 @@
 #include <algorithm>
 
-#include "app/error.hpp"
+#include "core/error.hpp"
 #include "commands.hpp"
 #include "descriptor_check.hpp"
 #include "judge.hpp"

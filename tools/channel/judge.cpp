@@ -1,6 +1,6 @@
 #include "judge.hpp"
 
-#include "app/error.hpp"
+#include "core/error.hpp"
 #include "net/endpoints.hpp"
 #include "net/game_config.hpp"
 #include "net/json_body.hpp"

@@ -7,7 +7,7 @@
 
 #include <CLI/CLI.hpp>
 
-#include "app/version.hpp"
+#include "core/version.hpp"
 #include "build_config.hpp"
 #include "commands.hpp"
 

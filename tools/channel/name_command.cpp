@@ -1,4 +1,4 @@
-#include "app/error.hpp"
+#include "core/error.hpp"
 #include "commands.hpp"
 #include "judge.hpp"
 #include "net/setup_file_name.hpp"

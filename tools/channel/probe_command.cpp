@@ -1,7 +1,7 @@
 #include <chrono>
 #include <cstdio>
 
-#include "app/error.hpp"
+#include "core/error.hpp"
 #include "commands.hpp"
 #include "descriptor_check.hpp"
 #include "http_client.hpp"

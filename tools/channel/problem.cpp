@@ -1,6 +1,7 @@
 #include "problem.hpp"
+#include "core/messages.hpp"
 
-#include "app/error.hpp"
+#include "core/error.hpp"
 #include "net/rule_error.hpp"
 
 namespace zrq::channel {
@@ -87,7 +88,7 @@ Problem problemFromException(const std::exception_ptr& error, const nlohmann::js
     // The shell cannot read the document at all: a missing member, a wrong
     // type, a syntax error. It shows its general failure for these.
     problem.found = library.what();
-    problem.player = cv::kUnexpectedFailureMessage;
+    problem.player = cv::msg::kUnexpectedFailure;
   } catch (const std::exception& other) {
     problem.found = other.what();
   }

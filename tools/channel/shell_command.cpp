@@ -1,4 +1,4 @@
-#include "app/version.hpp"
+#include "core/version.hpp"
 #include "commands.hpp"
 #include "document_signing.hpp"
 #include "documents.hpp"

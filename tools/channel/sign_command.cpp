@@ -1,4 +1,5 @@
-#include "app/error.hpp"
+#include "core/error.hpp"
+#include "core/messages.hpp"
 #include "commands.hpp"
 #include "document_signing.hpp"
 #include "documents.hpp"
@@ -55,7 +56,7 @@ void signOne(const SignOptions& options, const Signer& signer, const std::string
   }
   if (!document.is_object()) {
     entry.problems.push_back({"document", "a JSON object", describeValue(document),
-                              cv::kUnexpectedFailureMessage});
+                              cv::msg::kUnexpectedFailure});
     return;
   }
   entry.problems = judge(document, path, options);

@@ -1,4 +1,5 @@
 #include "signature_check.hpp"
+#include "core/messages.hpp"
 
 #include <ctime>
 
@@ -52,7 +53,7 @@ bool judgeSignature(const nlohmann::json& document, const std::string& path, con
           {"expiresAt", "", "expires " + utcText(*members.expiresAt) + ", in " +
                                 std::to_string(days) + (days == 1 ? " day" : " days"),
            "", std::string("sign it again before then (zrq-channel sign); after it players see \"") +
-                   cv::kDocumentExpiredMessage + "\""});
+                   cv::msg::kDocumentExpired + "\""});
     }
   }
   return true;

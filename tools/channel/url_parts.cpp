@@ -4,7 +4,7 @@
 
 #include <curl/curl.h>
 
-#include "app/error.hpp"
+#include "core/error.hpp"
 #include "platform/text.hpp"
 
 namespace zrq::channel {

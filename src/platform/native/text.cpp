@@ -4,10 +4,11 @@
 // that is not a sequence of whole code points; nothing is ever replaced.
 // Wide text is UTF-16 where wchar_t has 16 bits and UTF-32 where it has 32.
 #include "platform/text.hpp"
+#include "core/messages.hpp"
 
 #include <cstdint>
 
-#include "app/error.hpp"
+#include "core/error.hpp"
 
 namespace cv {
 
@@ -91,7 +92,7 @@ std::string toUtf8(const std::wstring& text) {
         ++i;
       }
     }
-    ensure(!isSurrogate(c) && c <= 0x10FFFF, InvalidInput, "Invalid Unicode");
+    ensure(!isSurrogate(c) && c <= 0x10FFFF, InvalidInput, msg::kInvalidUnicode);
     appendUtf8(result, c);
   }
   return result;

@@ -1,8 +1,9 @@
 #include "judge.hpp"
+#include "core/messages.hpp"
 
 #include <gtest/gtest.h>
 
-#include "app/error.hpp"
+#include "core/error.hpp"
 
 namespace zrq::channel {
 namespace {
@@ -51,7 +52,7 @@ TEST(JudgeJsonBody, TheLimitIs131072BytesThenStrictJson) {
   EXPECT_EQ(tooBig->found, "131073 bytes");
   const auto notJson = judgeJsonBody("{\"a\":1,}", parsed);
   ASSERT_TRUE(notJson);
-  EXPECT_EQ(notJson->player, cv::kUnexpectedFailureMessage);
+  EXPECT_EQ(notJson->player, cv::msg::kUnexpectedFailure);
 }
 
 TEST(JudgeGameConfig, TheShellsRulesThenTheDownloadHost) {
@@ -67,7 +68,7 @@ TEST(JudgeGameConfig, TheShellsRulesThenTheDownloadHost) {
 
   json notUtf8 = config();
   notUtf8["gameId"] = "g\xff";
-  EXPECT_EQ(judgeGameConfig(notUtf8, "1001", kHosts).at(0).player, cv::kUnexpectedFailureMessage);
+  EXPECT_EQ(judgeGameConfig(notUtf8, "1001", kHosts).at(0).player, cv::msg::kUnexpectedFailure);
 }
 
 TEST(JudgeShellManifest, NoShellIsNeededUntilTheVersionIsAboveTheShells) {
@@ -78,7 +79,7 @@ TEST(JudgeShellManifest, NoShellIsNeededUntilTheVersionIsAboveTheShells) {
 
   const ManifestVerdict newer = judgeShellManifest(manifest("3"), 2, kHosts);
   ASSERT_EQ(newer.problems.size(), 1u);
-  EXPECT_EQ(newer.problems[0].player, cv::kUnexpectedFailureMessage);  // "shell" missing
+  EXPECT_EQ(newer.problems[0].player, cv::msg::kUnexpectedFailure);  // "shell" missing
 }
 
 TEST(JudgeShellManifest, AnAnnouncedShellIsJudgedAsOlderShellsTakeIt) {

@@ -1,8 +1,9 @@
 #include "problem.hpp"
+#include "core/messages.hpp"
 
 #include <gtest/gtest.h>
 
-#include "app/error.hpp"
+#include "core/error.hpp"
 #include "net/rule_error.hpp"
 
 namespace zrq::channel {
@@ -38,7 +39,7 @@ TEST(Problem, LibraryErrorsAreTheShellsGeneralFailure) {
   const Problem missing = problemFrom([] { json::object().at("gameId"); });
   EXPECT_EQ(missing.field, "fallback");
   EXPECT_NE(missing.found.find("gameId"), std::string::npos);
-  EXPECT_EQ(missing.player, cv::kUnexpectedFailureMessage);
+  EXPECT_EQ(missing.player, cv::msg::kUnexpectedFailure);
   const Problem plain = problemFrom([] { throw cv::Error(-7, "游戏暂不可用，请稍后重试"); });
   EXPECT_EQ(plain.player, "游戏暂不可用，请稍后重试");
   EXPECT_EQ(plain.limit, "");

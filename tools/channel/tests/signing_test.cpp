@@ -1,7 +1,8 @@
 // The toolkit's keys and signatures against the shell's own rule.
 #include <gtest/gtest.h>
 
-#include "app/error.hpp"
+#include "core/error.hpp"
+#include "core/messages.hpp"
 #include "channel_keys_file.hpp"
 #include "net/document_signature.hpp"
 #include "signature_check.hpp"
@@ -56,7 +57,7 @@ TEST(JudgeSignature, WarnsOfAnExpiryWithinTwoWeeksAndLooksAtNothingWithoutKeys) 
   Entry unsigned_;
   EXPECT_TRUE(judgeSignature({{"a", 1}}, kPath, Trust{{}, 0}, unsigned_));
   EXPECT_FALSE(judgeSignature({{"a", 1}}, kPath, trust, unsigned_));
-  EXPECT_EQ(unsigned_.problems.at(0).player, cv::kSignatureInvalidMessage);
+  EXPECT_EQ(unsigned_.problems.at(0).player, cv::msg::kSignatureInvalid);
 }
 
 }  // namespace

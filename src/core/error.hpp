@@ -23,13 +23,6 @@ struct Error : std::runtime_error {
   int code;
 };
 
-// What the window shows for a failure that is not an Error (a JSON library
-// error, an allocation failure): one text, wide for the window and as UTF-8.
-#define ZRQ_UNEXPECTED_FAILURE_TEXT "安装准备失败，请重新下载后重试"
-inline constexpr char kUnexpectedFailureMessage[] = ZRQ_UNEXPECTED_FAILURE_TEXT;
-inline constexpr wchar_t kUnexpectedFailureText[] = L"" ZRQ_UNEXPECTED_FAILURE_TEXT;
-#undef ZRQ_UNEXPECTED_FAILURE_TEXT
-
 inline void ensure(bool condition, int code, const char* message) {
   if (!condition) throw Error(code, message);
 }
