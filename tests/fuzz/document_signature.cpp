@@ -20,8 +20,8 @@ using namespace cv::testing;
 bool isRefusal(const cv::Error& error) {
   const std::string message = error.what();
   return error.code == cv::BadData &&
-         (message == msg::kSignatureInvalid || message == msg::kDocumentExpired ||
-          message == msg::kDocumentRolledBack);
+         (message == cv::msg::kSignatureInvalid || message == cv::msg::kDocumentExpired ||
+          message == cv::msg::kDocumentRolledBack);
 }
 
 }  // namespace

@@ -77,7 +77,7 @@ void checkView(const TickInput& input, const TickView& view) {
       break;
     case Stage::Failed:
       FUZZ_REQUIRE(view.statusText == input.message);
-      FUZZ_REQUIRE(view.buttonText == std::wstring(msg::kCloseButtonWide) && view.buttonEnabled);
+      FUZZ_REQUIRE(view.buttonText == std::wstring(cv::msg::kCloseButtonWide) && view.buttonEnabled);
       FUZZ_REQUIRE(view.marquee == Marquee::Stop && !view.marqueeStyle && !view.progressPosition);
       FUZZ_REQUIRE(view.destroy == (input.resultCode == -10));
       break;
