@@ -111,8 +111,7 @@ def test_a_run_killed_halfway_is_continued_from_nginx_with_a_range_request(
     payload = installer.read_bytes()
     target = "/pc/installers/%s/setup.exe" % SLOW_PACKAGE
     name = "示例游戏_Setup_pc%s.exe" % SLOW_PACKAGE
-    kept = prefix.sdk_root / "temp" / "partial" / (
-        "%s-%d" % (hashlib.sha256(payload).hexdigest(), len(payload)))
+    kept = prefix.kept_path(payload, SLOW_PACKAGE)
 
     proc = channel_shell.start(name=name)
     deadline = time.monotonic() + 60

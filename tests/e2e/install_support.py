@@ -75,8 +75,7 @@ def assert_staging_cleaned(prefix):
 
 
 def kept_name(payload, owner="1234"):
-    """The name a download's kept bytes have in temp\\partial: whose they are (the
-    package id, or "shell"), the digest and the size."""
+    """The name a download's kept bytes have in temp\\partial (WinePrefix.kept_path)."""
     return "%s-%s-%d" % (owner, sha256_hex(payload), len(payload))
 
 

@@ -53,7 +53,7 @@ def only_staged_file(prefix, name="original.exe"):
     pytest.param(lambda good: good, {"sha256": sha256_hex(b"something else")}, VERIFY_FAILED, {}, 1,
                  id="wrong-digest"),
     pytest.param(lambda good: good, {"sha256": sha256_hex(b"something else")}, VERIFY_FAILED,
-                 {"per_reply": {1: {"cut_at": 70_000}}}, 2, id="wrong-digest-after-a-drop"),
+                 {"per_reply": {1: {"cut_at": 70_000}}}, 3, id="wrong-digest-after-a-drop"),
     pytest.param(lambda good: b"", {}, VERIFY_FAILED, {}, 1, id="empty-body"),
 ])
 def test_bad_installer_body_fails_and_leaves_nothing(shell, host, prefix, body, descriptor,

@@ -3,6 +3,7 @@ with its own persistent wineserver. Wine processes never get the caller's pipes:
 their output goes to files under the prefix's log directory."""
 
 import getpass
+import hashlib
 import json
 import os
 import shutil
@@ -224,6 +225,12 @@ class WinePrefix:
         """Raw bytes of apps/<appId>/channel.json, or None when it does not exist."""
         path = self.channel_record_path(app_id)
         return path.read_bytes() if path.is_file() else None
+
+    def kept_path(self, payload, owner="1234"):
+        """Where a download's kept bytes lie: temp\\partial\\<owner>-<sha256>-<size>, owner
+        the package id (or "shell" for a newer shell)."""
+        name = "%s-%s-%d" % (owner, hashlib.sha256(payload).hexdigest(), len(payload))
+        return self.sdk_root / "temp" / "partial" / name
 
     def staging_dirs(self):
         temp = self.sdk_root / "temp"
