@@ -4,14 +4,10 @@
 #include <string>
 #include <vector>
 
+#include "session/launch_options.hpp"
+
 namespace cv {
 
-// The handover options; complete before the worker starts, read-only afterwards.
-struct LaunchOptions {
-  std::wstring updateReadyEvent;
-  std::uint32_t updateTarget = 0;
-  std::uint32_t updateHops = 0;
-};
 
 // Reads the argument vector (element 0 is the program path). Throws on any
 // rejection; the entry turns every throw into exit code 1.

@@ -11,7 +11,7 @@
 #include "app/dll_hardening.hpp"
 #include "core/error.hpp"
 #include "app/progress_window.hpp"
-#include "app/run_state.hpp"
+#include "session/run_state.hpp"
 #include "platform/handles.hpp"
 #include "session/session.hpp"
 

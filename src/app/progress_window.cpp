@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "app/run_state.hpp"
+#include "session/run_state.hpp"
 #include "app/system_dpi.hpp"
 #include "app/window_view.hpp"
 

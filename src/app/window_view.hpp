@@ -5,7 +5,7 @@
 #include <string>
 
 #include "core/messages.hpp"
-#include "app/run_state.hpp"
+#include "session/run_state.hpp"
 
 namespace cv {
 

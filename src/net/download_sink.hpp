@@ -1,36 +1,22 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <string>
+
+#include "net/download_progress.hpp"
 
 namespace cv {
 
 class Sha256;
 
-using ProgressCallback = std::function<void(std::uint64_t bytesWritten)>;
-// Writes one chunk completely; false when it could not.
-using ChunkWriter = std::function<bool(const char* data, unsigned long length)>;
-
-// Free space must cover the file plus this margin.
-constexpr std::uint64_t kDownloadSpaceMargin = 1048576;
-
-bool hasRoomForDownload(std::uint64_t freeBytes, std::uint64_t fileSize);
-
-// The descriptor's sizeBytes text: decimal digits only, fitting in 64 bits.
-std::uint64_t parseSizeBytes(const std::string& text);
-
 // Receives a download's body chunk by chunk: refuses growth past the expected
-// size, writes and hashes each chunk, and reports the running count. Owns
-// nothing; hand it to the transport by reference.
+// size, writes each chunk to the target, hashes it and tells the observer (if
+// any) the running count. Owns nothing.
 class DownloadSink {
  public:
-  DownloadSink(std::uint64_t expectedSize, const ChunkWriter& write, Sha256& digest,
-               const ProgressCallback& onProgress)
-      : expectedSize_(expectedSize), write_(write), digest_(digest), onProgress_(onProgress) {}
-  // The callables are held by reference and must outlive the sink.
-  DownloadSink(std::uint64_t, ChunkWriter&&, Sha256&, const ProgressCallback&) = delete;
-  DownloadSink(std::uint64_t, const ChunkWriter&, Sha256&, ProgressCallback&&) = delete;
+  DownloadSink(std::uint64_t expectedSize, DownloadTarget& target, Sha256& digest,
+               DownloadObserver* observer)
+      : expectedSize_(expectedSize), target_(target), digest_(digest), observer_(observer) {}
 
   void operator()(const char* data, unsigned long length);
   // Bytes already in the file (kept from an earlier run, read back in order):
@@ -44,11 +30,13 @@ class DownloadSink {
   bool complete() const { return bytesWritten_ == expectedSize_; }
 
  private:
+  void count(const char* data, unsigned long length);
+
   std::uint64_t expectedSize_;
   std::uint64_t bytesWritten_ = 0;
-  const ChunkWriter& write_;
+  DownloadTarget& target_;
   Sha256& digest_;
-  const ProgressCallback& onProgress_;
+  DownloadObserver* observer_;
 };
 
 }  // namespace cv

@@ -2,7 +2,7 @@
 #include "core/messages.hpp"
 
 #include "core/error.hpp"
-#include "net/download_sink.hpp"
+#include "net/free_space.hpp"
 #include "net/staging_layout.hpp"
 #include "platform/directory_entries.hpp"
 #include "platform/new_file.hpp"

@@ -1,4 +1,5 @@
 #include "net/game_config.hpp"
+#include "core/limits.hpp"
 #include "core/messages.hpp"
 
 #include <cstdint>
@@ -12,9 +13,6 @@ namespace cv {
 
 namespace {
 
-constexpr std::size_t kTextLimit = 256;
-constexpr std::size_t kChannelCodeLimit = 128;
-constexpr std::size_t kAppIdLimit = 128;
 
 // The answer's code read as an integer, 0 when absent. A number beyond the
 // 64-bit range (1e19, 1e300) has no integer reading; converting it anyway is

@@ -1,4 +1,5 @@
 #include "net/https_transport.hpp"
+#include "core/limits.hpp"
 #include "core/messages.hpp"
 
 #include <optional>
@@ -20,8 +21,6 @@ constexpr wchar_t kExtraHeaders[] =
     L"Content-Type: application/json\r\nCache-Control: no-cache\r\nPragma: no-cache\r\n";
 constexpr int kResolveTimeoutMs = 5000;
 constexpr int kConnectTimeoutMs = 5000;
-constexpr int kSendTimeoutMs = 10000;
-constexpr int kReceiveTimeoutMs = 10000;
 constexpr DWORD kReadChunk = 65536;
 
 std::wstring component(const wchar_t* text, DWORD length) {

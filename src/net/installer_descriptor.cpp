@@ -1,6 +1,9 @@
 #include "net/installer_descriptor.hpp"
+#include "core/limits.hpp"
 #include "core/messages.hpp"
 
+#include <limits>
+#include <stdexcept>
 #include <string>
 
 #include "net/rule_error.hpp"
@@ -8,9 +11,17 @@
 
 namespace cv {
 
-namespace {
-constexpr std::size_t kUrlLimit = 16384;
-constexpr std::size_t kSizeDigitsLimit = 15;
+std::uint64_t parseSizeBytes(const std::string& text) {
+  if (text.empty()) throw std::invalid_argument("sizeBytes is not a decimal number");
+  constexpr std::uint64_t max = std::numeric_limits<std::uint64_t>::max();
+  std::uint64_t value = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9') throw std::invalid_argument("sizeBytes is not a decimal number");
+    const unsigned digit = static_cast<unsigned>(c - '0');
+    if (value > (max - digit) / 10) throw std::out_of_range("sizeBytes is out of range");
+    value = value * 10 + digit;
+  }
+  return value;
 }
 
 void validateInstallerDescriptor(const nlohmann::json& descriptor, const std::string& member) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include <nlohmann/json.hpp>
@@ -12,5 +13,8 @@ namespace cv {
 // in its document: "installer" in a configuration, "shell" in the manifest.
 void validateInstallerDescriptor(const nlohmann::json& descriptor,
                                  const std::string& member = "installer");
+
+// The descriptor's sizeBytes text: decimal digits only, fitting in 64 bits.
+std::uint64_t parseSizeBytes(const std::string& text);
 
 }  // namespace cv

@@ -4,22 +4,18 @@
 
 #include <nlohmann/json.hpp>
 
-namespace cv {
+#include "core/limits.hpp"
 
-// Largest JSON response the shell accepts, in bytes.
-inline constexpr unsigned long kJsonBodyLimit = 131072;
+namespace cv {
 
 // Appends one response chunk, refusing (before appending) to grow past kJsonBodyLimit.
 void appendJsonChunk(std::string& buffer, const char* data, unsigned long length);
 
-// Deepest nesting of arrays and objects a body may have; the top level is 1.
-// The documents the shell reads nest at most four deep (a configuration's
-// installer with a structured packageId), so 64 leaves room for any value a
-// channel may carry while keeping every walk over the parsed value (copies,
-// comparisons, the serialisation into the check body and the attempt log)
-// far from the end of the worker thread's stack.
-inline constexpr int kJsonDepthLimit = 64;
-
+// kJsonDepthLimit: the documents the shell reads nest at most four deep (a
+// configuration's installer with a structured packageId), so 64 leaves room
+// for any value a channel may carry while keeping every walk over the parsed
+// value (copies, comparisons, the serialisation into the check body and the
+// attempt log) far from the end of the worker thread's stack.
 // The whole body as one JSON document: strict, no comments, nested at most
 // kJsonDepthLimit deep; a syntax error or deeper nesting raises the JSON
 // library's parse error.

@@ -24,19 +24,20 @@ bool isContentCoded(const ResponseHead& head) {
 
 }  // namespace
 
-ResumableDownload::ResumableDownload(std::uint64_t size, std::string sha256, DownloadFile file,
-                                     DownloadEvents events)
-    : size_(size), sha256_(std::move(sha256)), file_(std::move(file)), events_(std::move(events)) {
+ResumableDownload::ResumableDownload(std::uint64_t size, std::string sha256, DownloadTarget& target,
+                                     DownloadObserver& observer, Wait wait)
+    : size_(size), sha256_(std::move(sha256)), target_(target), observer_(observer),
+      wait_(std::move(wait)) {
   digest_ = std::make_unique<Sha256>();
-  sink_ = std::make_unique<DownloadSink>(size_, file_.append, *digest_, events_.onProgress);
+  sink_ = std::make_unique<DownloadSink>(size_, target_, *digest_, &observer_);
 }
 
 void ResumableDownload::startOver() {
-  file_.empty();
+  target_.empty();
   sink_.reset();
   digest_ = std::make_unique<Sha256>();
-  sink_ = std::make_unique<DownloadSink>(size_, file_.append, *digest_, events_.onProgress);
-  events_.onProgress(0);
+  sink_ = std::make_unique<DownloadSink>(size_, target_, *digest_, &observer_);
+  observer_.held(0);
 }
 
 bool ResumableDownload::digestMatches() { return toHex(digest_->finish()) == sha256_; }
@@ -77,7 +78,7 @@ void ResumableDownload::transferRest(const Transfer& transfer) {
         bytesHeld() > 0 && askForRange ? std::optional<std::uint64_t>(bytesHeld()) : std::nullopt;
     // After a break the window keeps saying it is trying again until the
     // host answers with bytes that can be used.
-    if (++requests_ == 1) events_.onPhase(DownloadPhase::Transferring);
+    if (++requests_ == 1) observer_.phase(DownloadPhase::Transferring);
     RangeVerdict verdict = RangeVerdict::Unavailable;
     bool coded = false;
     const HeadCheck onHead = [&](const ResponseHead& head) {
@@ -87,11 +88,11 @@ void ResumableDownload::transferRest(const Transfer& transfer) {
       switch (verdict) {
         case RangeVerdict::Append:
           spliced_ = true;
-          events_.onPhase(DownloadPhase::Transferring);
+          observer_.phase(DownloadPhase::Transferring);
           return true;
         case RangeVerdict::FromStart:
           if (bytesHeld() > 0) startOver();
-          events_.onPhase(DownloadPhase::Transferring);
+          observer_.phase(DownloadPhase::Transferring);
           return true;
         case RangeVerdict::Untrusted:
           return false;
@@ -135,8 +136,8 @@ void ResumableDownload::transferRest(const Transfer& transfer) {
     if (mostEverHeld == 0) throw *failure;
     const std::optional<unsigned> pause = policy.afterFailure(broughtNewBytes);
     if (!pause) throw *failure;
-    events_.onPhase(DownloadPhase::Waiting);
-    if (*pause > 0) events_.wait(*pause);
+    observer_.phase(DownloadPhase::Waiting);
+    if (*pause > 0) wait_(*pause);
   }
 }
 

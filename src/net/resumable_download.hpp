@@ -6,7 +6,7 @@
 #include <optional>
 #include <string>
 
-#include "app/run_state.hpp"
+#include "net/download_progress.hpp"
 #include "net/download_sink.hpp"
 #include "net/https_transport.hpp"
 #include "platform/sha256.hpp"
@@ -18,17 +18,8 @@ namespace cv {
 using Transfer = std::function<void(std::optional<std::uint64_t> rangeStart,
                                     const HeadCheck& onHead, const DataSink& onData)>;
 
-// The file a download writes, as far as the loop needs it.
-struct DownloadFile {
-  ChunkWriter append;           // writes at the end; false when it could not
-  std::function<void()> empty;  // back to no bytes, before a body from byte 0
-};
-
-struct DownloadEvents {
-  ProgressCallback onProgress;                // the bytes the file holds
-  std::function<void(DownloadPhase)> onPhase;
-  std::function<void(unsigned ms)> wait;      // the pause before asking again; throws to stop
-};
+// The pause before asking again (throws to stop).
+using Wait = std::function<void(unsigned ms)>;
 
 // A download that survives broken connections: it keeps the bytes received
 // and the running digest, waits, and asks again for the rest with a range
@@ -41,7 +32,10 @@ struct DownloadEvents {
 // whose bytes are not the file's.
 class ResumableDownload {
  public:
-  ResumableDownload(std::uint64_t size, std::string sha256, DownloadFile file, DownloadEvents events);
+  // The bytes go to target in order; observer hears of the bytes held and the
+  // phases (checkpoints are the transfer's own).
+  ResumableDownload(std::uint64_t size, std::string sha256, DownloadTarget& target,
+                    DownloadObserver& observer, Wait wait);
   ResumableDownload(const ResumableDownload&) = delete;
   ResumableDownload& operator=(const ResumableDownload&) = delete;
 
@@ -70,8 +64,9 @@ class ResumableDownload {
 
   std::uint64_t size_;
   std::string sha256_;
-  DownloadFile file_;
-  DownloadEvents events_;
+  DownloadTarget& target_;
+  DownloadObserver& observer_;
+  Wait wait_;
   std::unique_ptr<Sha256> digest_;
   std::unique_ptr<DownloadSink> sink_;
   unsigned requests_ = 0;

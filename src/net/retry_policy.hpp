@@ -3,6 +3,7 @@
 #include <functional>
 #include <optional>
 
+#include "core/limits.hpp"
 #include "net/https_transport.hpp"
 
 namespace cv {
@@ -12,7 +13,7 @@ namespace cv {
 // mid-transfer costs no more than a new one); after requests that bring
 // nothing it waits 1, 2, 4, then 8 s, and gives up at the fifth such request
 // in a row.
-inline constexpr unsigned kRetryWaitsMs[] = {1000, 2000, 4000, 8000};
+
 inline constexpr unsigned kFailuresInARowToGiveUp = 5;
 
 class RetryPolicy {

@@ -1,4 +1,5 @@
 #include "net/shell_manifest.hpp"
+#include "core/limits.hpp"
 #include "core/messages.hpp"
 
 #include <string>
@@ -15,7 +16,6 @@ std::uint32_t parseVersionCode(const nlohmann::json& value) {
   constexpr const char* kField = "versionCode";
   constexpr const char* kLimit =
       "a decimal string of 1 to 10 digits without a leading zero, at most 4294967295";
-  constexpr std::size_t kVersionDigitsLimit = 10;
   ensureRule(value.is_string(), InvalidInput, kInvalid, kField, kLimit);
   const auto& text = value.get_ref<const std::string&>();
   ensureRule(isPositiveDecimal(text, kVersionDigitsLimit), InvalidInput, kInvalid, kField, kLimit);

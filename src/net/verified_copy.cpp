@@ -17,10 +17,10 @@ constexpr DWORD kReadBackChunk = 1 << 20;
 
 }  // namespace
 
-bool readBack(HANDLE file, std::uint64_t length, const DataSink& onData, const Checkpoint& checkpoint) {
+bool readBack(HANDLE file, std::uint64_t length, const DataSink& onData, DownloadObserver& observer) {
   std::vector<char> buffer(kReadBackChunk);
   while (length > 0) {
-    checkpoint();
+    observer.checkpoint();
     const DWORD want = length < kReadBackChunk ? static_cast<DWORD>(length) : kReadBackChunk;
     DWORD got = 0;
     if (!::ReadFile(file, buffer.data(), want, &got, nullptr) || got == 0) return false;
@@ -32,7 +32,7 @@ bool readBack(HANDLE file, std::uint64_t length, const DataSink& onData, const C
 
 std::optional<VerifiedFile> findVerifiedCopy(const std::wstring& temp, const std::wstring& base,
                                              const std::wstring& name, std::uint64_t size,
-                                             const std::string& sha256, const DownloadHooks& hooks) {
+                                             const std::string& sha256, DownloadObserver& observer) {
   for (const DirectoryEntry& entry : directoryEntries(temp)) {
     if (!entry.directory || entry.reparsePoint || !isAttemptDirectoryName(entry.name)) continue;
     const std::wstring candidate = joinPath(joinPath(temp, entry.name), name);
@@ -42,18 +42,18 @@ std::optional<VerifiedFile> findVerifiedCopy(const std::wstring& temp, const std
         handleLength(handle.get()) != size) {
       continue;
     }
-    hooks.onPhase(DownloadPhase::CheckingCopy);
-    hooks.onProgress(0);
+    observer.phase(DownloadPhase::CheckingCopy);
+    observer.held(0);
     Sha256 digest;
     std::uint64_t hashed = 0;
     const DataSink hash = [&](const char* data, unsigned long length) {
       digest.update(data, length);
       hashed += length;
-      hooks.onProgress(hashed);
+      observer.held(hashed);
     };
-    if (readBack(handle.get(), size, hash, hooks.checkpoint) && toHex(digest.finish()) == sha256)
+    if (readBack(handle.get(), size, hash, observer) && toHex(digest.finish()) == sha256)
       return VerifiedFile{meant, parentPath(meant), true, std::move(handle)};
-    hooks.onProgress(0);
+    observer.held(0);
   }
   return std::nullopt;
 }

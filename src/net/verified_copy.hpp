@@ -14,10 +14,10 @@ namespace cv {
 // link, at exactly the path it was listed at.
 std::optional<VerifiedFile> findVerifiedCopy(const std::wstring& temp, const std::wstring& base,
                                              const std::wstring& name, std::uint64_t size,
-                                             const std::string& sha256, const DownloadHooks& hooks);
+                                             const std::string& sha256, DownloadObserver& observer);
 
 // Reads length bytes from the file's current position to onData; false when
 // it holds fewer or cannot be read.
-bool readBack(HANDLE file, std::uint64_t length, const DataSink& onData, const Checkpoint& checkpoint);
+bool readBack(HANDLE file, std::uint64_t length, const DataSink& onData, DownloadObserver& observer);
 
 }  // namespace cv

@@ -6,7 +6,7 @@
 #include <optional>
 
 #include "core/error.hpp"
-#include "app/run_state.hpp"
+#include "net/installer_descriptor.hpp"
 #include "net/resumable_download.hpp"
 #include "net/retry_policy.hpp"
 #include "net/staging_layout.hpp"
@@ -27,19 +27,34 @@ bool emptyFile(HANDLE file) {
   return ::SetFilePointerEx(file, LARGE_INTEGER{}, nullptr, FILE_BEGIN) && ::SetEndOfFile(file);
 }
 
+// The slot's file as the download writes it.
+class SlotFile final : public DownloadTarget {
+ public:
+  explicit SlotFile(const DownloadSlot& slot) : slot_(slot) {}
+  bool append(const char* data, unsigned long length) override {
+    DWORD written = 0;
+    return ::WriteFile(slot_.handle.get(), data, length, &written, nullptr) != FALSE &&
+           written == length;
+  }
+  void empty() override { ensure(emptyFile(slot_.handle.get()), SystemFailure, msg::kWriteFailed); }
+
+ private:
+  const DownloadSlot& slot_;
+};
+
 // Feeds the bytes a kept file already holds into the download's digest, so
 // that the download continues from their end. False when the file cannot be
 // read back whole, or is longer than the download: it is then emptied, and
 // the download starts from nothing.
 bool continueKept(ResumableDownload& download, HANDLE file, std::uint64_t length,
-                  std::uint64_t size, const DownloadHooks& hooks) {
+                  std::uint64_t size, DownloadObserver& observer) {
   if (length == 0) return true;
   if (length <= size) {
-    hooks.onPhase(DownloadPhase::CheckingKept);
+    observer.phase(DownloadPhase::CheckingKept);
     const DataSink adopt = [&download](const char* data, unsigned long count) {
       download.adoptKept(data, count);
     };
-    if (readBack(file, length, adopt, hooks.checkpoint)) return true;
+    if (readBack(file, length, adopt, observer)) return true;
   }
   ensure(emptyFile(file), SystemFailure, msg::kWriteFailed);
   return false;
@@ -80,9 +95,8 @@ FileHandle holdDownloaded(const std::wstring& target, const std::wstring& meant,
 
 }  // namespace
 
-FileIdentity downloadToFile(const nlohmann::json& descriptor, const std::wstring& target,
-                            const KeptPlace& kept, const DownloadHooks& hooks,
-                            DownloadReport& report) {
+DownloadResult downloadToFile(const nlohmann::json& descriptor, const std::wstring& target,
+                              const KeptPlace& kept, DownloadObserver& observer) {
   const std::uint64_t size = expectedSize(descriptor);
   const std::string sha256 = descriptor.at("sha256").get<std::string>();
   const std::string url = descriptor.at("url").get<std::string>();
@@ -93,39 +107,34 @@ FileIdentity downloadToFile(const nlohmann::json& descriptor, const std::wstring
 
   const std::wstring keptName = keptPartialName(kept.owner, sha256, size);
   DownloadSlot slot = openSlot(kept, keptName, target, size);
-  const DownloadFile file{
-      [&slot](const char* data, unsigned long length) {
-        DWORD written = 0;
-        return ::WriteFile(slot.handle.get(), data, length, &written, nullptr) != FALSE &&
-               written == length;
-      },
-      [&slot] { ensure(emptyFile(slot.handle.get()), SystemFailure, msg::kWriteFailed); }};
-  const DownloadEvents events{hooks.onProgress, hooks.onPhase, [&hooks](unsigned ms) {
-                                waitCancellably(retryWaitMs(ms), hooks.checkpoint,
-                                                [](unsigned slice) { ::Sleep(slice); });
-                              }};
+  SlotFile file(slot);
+  const Wait wait = [&observer](unsigned ms) {
+    waitCancellably(retryWaitMs(ms), [&observer] { observer.checkpoint(); },
+                    [](unsigned slice) { ::Sleep(slice); });
+  };
+  const Checkpoint checkpoint = [&observer] { observer.checkpoint(); };
   const Transfer transfer = [&](std::optional<std::uint64_t> rangeStart, const HeadCheck& onHead,
                                 const DataSink& onData) {
-    httpsRequest(url, "", true, onData, hooks.checkpoint, RequestOptions{rangeStart, onHead});
+    httpsRequest(url, "", true, onData, checkpoint, RequestOptions{rangeStart, onHead});
   };
 
   std::optional<ResumableDownload> download;
-  download.emplace(size, sha256, file, events);
+  download.emplace(size, sha256, file, observer, wait);
   bool checkingKept = false;
   try {
     if (slot.kept) {
       checkingKept = true;
-      const bool continued = continueKept(*download, slot.handle.get(), slot.length, size, hooks);
+      const bool continued = continueKept(*download, slot.handle.get(), slot.length, size, observer);
       checkingKept = false;
       if (!continued) {
-        download.emplace(size, sha256, file, events);
-        hooks.onProgress(0);
+        download.emplace(size, sha256, file, observer, wait);
+        observer.held(0);
       }
     }
     download->run(transfer);
     ensure(::FlushFileBuffers(slot.handle.get()) != FALSE, SystemFailure, msg::kSaveFailed);
   } catch (const Error& error) {
-    report = {download->requests(), download->continuedFrom()};
+    observer.report({download->requests(), download->continuedFrom()});
     // Kept are only bytes of the file that a later run can continue; a Cancel
     // while the bytes kept before are checked leaves them for the next run.
     const bool keep = !download->provedWrong() &&
@@ -135,7 +144,8 @@ FileIdentity downloadToFile(const nlohmann::json& descriptor, const std::wstring
     if (slot.kept) removeEmptyDirectoryQuietly(kept.directory);
     throw;
   }
-  report = {download->requests(), download->continuedFrom()};
+  const DownloadReport report{download->requests(), download->continuedFrom()};
+  observer.report(report);
   const std::optional<FileIdentity> written = identityOf(slot.handle.get());
   ensure(written.has_value(), SystemFailure, msg::kSaveFailed);
   slot.handle.reset();
@@ -144,21 +154,15 @@ FileIdentity downloadToFile(const nlohmann::json& descriptor, const std::wstring
            SystemFailure, msg::kSaveFailed);
     removeEmptyDirectoryQuietly(kept.directory);
   }
-  return *written;
+  return {*written, report};
 }
 
 VerifiedFile downloadVerified(const nlohmann::json& descriptor, const StagedDownload& download,
-                              RunState& state, DownloadReport& report) {
+                              DownloadObserver& observer) {
   const StagingArea& area = download.area;
   createStagingArea(area);
   const std::uint64_t size = expectedSize(descriptor);
-  state.totalBytes.store(size);
-  state.publish(Stage::Downloading);
-
-  const DownloadHooks hooks{
-      [&state](std::uint64_t held) { state.downloadedBytes.store(held); },
-      [&state](DownloadPhase phase) { state.publish(phase); },
-      [&state] { state.throwIfCancelled(); }};
+  observer.started(size);
   const std::string sha256 = descriptor.at("sha256").get<std::string>();
   // Paths inside the area are compared with the system's own path to it.
   const std::optional<std::wstring> base = finalPathOfDirectory(area.temp);
@@ -166,28 +170,28 @@ VerifiedFile downloadVerified(const nlohmann::json& descriptor, const StagedDown
   const std::wstring name = fileName(download.target);
   std::optional<VerifiedFile> verified;
   if (area.rules.reuseVerifiedCopies) {
-    verified = findVerifiedCopy(area.temp, *base, name, size, sha256, hooks);
+    verified = findVerifiedCopy(area.temp, *base, name, size, sha256, observer);
   }
   if (verified) {
-    report = {0, size};
+    observer.report({0, size});
   } else {
     createStagingDirectory(area, download.directory);
     const KeptPlace kept = area.rules.keepPartials
                                ? KeptPlace{joinPath(area.temp, kKeptPartialDirectoryName),
                                            download.keptOwner}
                                : KeptPlace{};
-    const FileIdentity written = downloadToFile(descriptor, download.target, kept, hooks, report);
+    const DownloadResult result = downloadToFile(descriptor, download.target, kept, observer);
     const std::wstring meant = joinPath(joinPath(*base, fileName(download.directory)), name);
     verified = VerifiedFile{meant, parentPath(meant), false,
-                            holdDownloaded(download.target, meant, written)};
+                            holdDownloaded(download.target, meant, result.written)};
   }
 
-  state.publish(Stage::Verifying);
-  state.throwIfCancelled();
+  observer.verifying();
+  observer.checkpoint();
   // Not used further; reading it still refuses a publisherSha256 that is not a string.
   const std::string publisherSha256 = descriptor.value("publisherSha256", std::string());
   (void)publisherSha256;
-  state.throwIfCancelled();
+  observer.checkpoint();
   return std::move(*verified);
 }
 

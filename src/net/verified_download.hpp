@@ -1,14 +1,11 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <string>
 
 #include <nlohmann/json.hpp>
 
-#include "app/run_state.hpp"
-#include "net/download_report.hpp"
-#include "net/download_sink.hpp"
+#include "net/download_progress.hpp"
 #include "net/download_slot.hpp"
 #include "net/https_transport.hpp"
 #include "net/staging_area.hpp"
@@ -17,22 +14,21 @@
 
 namespace cv {
 
-struct DownloadHooks {
-  ProgressCallback onProgress;                 // bytes of the file held so far
-  std::function<void(DownloadPhase)> onPhase;
-  Checkpoint checkpoint;                       // before every request, read and wait slice
+// What a download wrote, and how it went.
+struct DownloadResult {
+  FileIdentity written;
+  DownloadReport report;
 };
 
 // Downloads the descriptor's url into a new file at target, checking the size
 // per chunk and the SHA-256 at the end; the file is flushed and closed on
-// success, and what it is returned. With a kept place the bytes arrive in its
-// directory \ <owner>-<sha256>-<size> first, which outlives a broken
-// connection or a killed run and is continued from its end by the next
-// download of the same file; a cancellation or a body proved wrong removes
-// it. report says how many requests it took and what it continued.
-FileIdentity downloadToFile(const nlohmann::json& descriptor, const std::wstring& target,
-                            const KeptPlace& kept, const DownloadHooks& hooks,
-                            DownloadReport& report);
+// success. With a kept place the bytes arrive in its directory \
+// <owner>-<sha256>-<size> first, which outlives a broken connection or a
+// killed run and is continued from its end by the next download of the same
+// file; a cancellation or a body proved wrong removes it. The observer hears
+// the report before a failure propagates.
+DownloadResult downloadToFile(const nlohmann::json& descriptor, const std::wstring& target,
+                              const KeptPlace& kept, DownloadObserver& observer);
 
 // The verified file a run starts: the one it downloaded, or a copy an earlier
 // run verified. guard was opened without following a link, at exactly path,
@@ -55,12 +51,13 @@ struct StagedDownload {
   std::string keptOwner;
 };
 
-// Makes the run's directory, publishes Downloading/Verifying and the byte
-// counters in the run state, and honours cancellation. Where the area's rules
+// Makes the run's directory, tells the observer the download's course (its
+// start, the bytes held, the phases, the verification, the report) and stops
+// at its checkpoints. Where the area's rules
 // allow it, a copy with target's file name and the descriptor's size and
 // digest in an earlier run's staging directory is used instead of a download,
 // and the bytes of a broken transfer are kept.
 VerifiedFile downloadVerified(const nlohmann::json& descriptor, const StagedDownload& download,
-                              RunState& state, DownloadReport& report);
+                              DownloadObserver& observer);
 
 }  // namespace cv

@@ -1,10 +1,12 @@
 #include "session/handoff.hpp"
+#include "core/limits.hpp"
 #include "core/messages.hpp"
 
 #include <windows.h>
 
 #include "core/error.hpp"
-#include "app/run_state.hpp"
+#include "session/run_download.hpp"
+#include "session/run_state.hpp"
 #include "core/version.hpp"
 #include "net/verified_download.hpp"
 #include "platform/locations.hpp"
@@ -14,10 +16,6 @@
 #include "platform/text.hpp"
 
 namespace cv {
-
-namespace {
-constexpr DWORD kAcknowledgementTimeoutMs = 15000;
-}
 
 void acknowledgeHandoff(const LaunchOptions& options) {
   ensure(shellVersionCode >= options.updateTarget, InvalidInput, msg::kUpdateTargetMismatch);
@@ -44,10 +42,11 @@ void runSelfUpdate(const nlohmann::json& manifest, const std::string& packageId,
   // Same file name as this shell, so the new one reads the same package id from it.
   resources.stagingDirectory = joinPath(area.temp, toWide(attemptId));
   resources.downloadPath = joinPath(resources.stagingDirectory, fileNameOfPath(executablePath()));
+  RunDownload observer(state, resources.download);
   const VerifiedFile newShell = downloadVerified(
       manifest,
       StagedDownload{area, resources.stagingDirectory, resources.downloadPath, kShellPartialOwner},
-      state, resources.download);
+      observer);
 
   // The download's last checkpoint was the last chance to cancel this path.
   state.publish(Stage::Launching);

@@ -5,7 +5,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "app/command_line.hpp"
+#include "session/launch_options.hpp"
 #include "net/staging_area.hpp"
 #include "session/handoff_rules.hpp"
 #include "session/session_resources.hpp"

@@ -3,11 +3,11 @@
 #include <cstdint>
 #include <string>
 
+#include "core/limits.hpp"
+
 namespace cv {
 
 inline constexpr wchar_t kHandoffEventPrefix[] = L"Local\\ZRQUpdate-";
-// A shell started with this many hops may not hand over again.
-inline constexpr std::uint32_t kMaxHandoffHops = 3;
 
 // Name form a new shell accepts for the handover event.
 bool isValidHandoffEventName(const std::wstring& name);

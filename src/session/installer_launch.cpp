@@ -1,4 +1,5 @@
 #include "session/installer_launch.hpp"
+#include "core/limits.hpp"
 #include "core/messages.hpp"
 
 #include <windows.h>
@@ -14,9 +15,6 @@ namespace cv {
 
 namespace {
 
-// A package is opened by msiexec some time after it started: the file stays
-// held (the caller's guard) until msiexec waits for the player, or this long.
-constexpr DWORD kPackageOpenWaitMs = 10000;
 
 struct StartResult {
   bool started;
@@ -64,6 +62,8 @@ void launchInstaller(const nlohmann::json& installerType, const std::wstring& do
   // Decided by the call's result, not the error value: a failure is never a start.
   if (!result.started) throw launchFailure(result.error);
   if (isMsiInstaller(installerType) && process.valid()) {
+    // msiexec opens the package some time after it started: the caller's hold
+    // on it lasts until msiexec waits for the player, or kPackageOpenWaitMs.
     ::WaitForInputIdle(process.get(), kPackageOpenWaitMs);
   }
 }

@@ -6,7 +6,7 @@
 #include <nlohmann/json.hpp>
 
 #include "core/error.hpp"
-#include "app/run_state.hpp"
+#include "session/run_state.hpp"
 #include "core/version.hpp"
 #include "net/fetch_game_config.hpp"
 #include "net/setup_file_name.hpp"
@@ -21,6 +21,7 @@
 #include "session/attempt_log.hpp"
 #include "session/channel_record.hpp"
 #include "session/download_log.hpp"
+#include "session/run_download.hpp"
 #include "session/handoff.hpp"
 #include "session/installer_launch.hpp"
 #include "session/session_resources.hpp"
@@ -67,9 +68,9 @@ void installGame(Attempt& attempt, RunState& state, const std::string& packageId
   const json& installer = config.at("installer");
   const bool isPackage = installer.at("type") == "msi";
   resources.downloadPath = joinPath(staging, isPackage ? L"original.msi" : L"original.exe");
+  RunDownload observer(state, resources.download);
   VerifiedFile installerFile = downloadVerified(
-      installer, StagedDownload{area, staging, resources.downloadPath, packageId}, state,
-      resources.download);
+      installer, StagedDownload{area, staging, resources.downloadPath, packageId}, observer);
 
   state.enterLaunching();
   attempt.recordBackup = writeChannelRecord(attempt.appId, config.at("channelCode"));

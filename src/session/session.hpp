@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/command_line.hpp"
+#include "session/launch_options.hpp"
 
 namespace cv {
 

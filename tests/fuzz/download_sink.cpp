@@ -16,7 +16,10 @@
 #include <vector>
 
 #include "fuzz_support.hpp"
+#include "../unit/download_doubles.hpp"
 #include "net/download_sink.hpp"
+#include "net/free_space.hpp"
+#include "net/installer_descriptor.hpp"
 #include "platform/sha256.hpp"
 
 namespace {
@@ -67,17 +70,25 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   FUZZ_REQUIRE(cv::hasRoomForDownload(freeBytes, freeBytes) == false);
   checkSizeText(body.substr(0, body.find('\0')));
 
-  std::string written;
-  std::size_t writes = 0;
-  std::vector<std::uint64_t> reports;
-  const cv::ChunkWriter write = [&](const char* bytes, unsigned long length) {
-    if (++writes == failingChunk) return false;
-    written.append(bytes, length);
-    return true;
-  };
-  const cv::ProgressCallback progress = [&](std::uint64_t total) { reports.push_back(total); };
+  // Its failingChunk-th write fails.
+  struct FailingFile final : cv::DownloadTarget {
+    bool append(const char* bytes, unsigned long length) override {
+      if (++writes == failingChunk) return false;
+      written.append(bytes, length);
+      return true;
+    }
+    void empty() override {}
+    std::size_t failingChunk = 0;
+    std::size_t writes = 0;
+    std::string written;
+  } file;
+  file.failingChunk = failingChunk;
+  const std::string& written = file.written;
+  const std::size_t& writes = file.writes;
+  cv::testing::RecordingRun run;
+  const std::vector<std::uint64_t>& reports = run.progress;
   cv::Sha256 digest;
-  cv::DownloadSink sink(expected, write, digest, progress);
+  cv::DownloadSink sink(expected, file, digest, &run);
 
   std::size_t offered = 0;
   bool stopped = false;

@@ -20,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "../unit/download_doubles.hpp"
 #include "fuzz_support.hpp"
 #include "net/range_answer.hpp"
 #include "net/resumable_download.hpp"
@@ -67,18 +68,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   for (std::size_t i = 0; i < fileSize; ++i) truth[i] = static_cast<char>((i * 131 + 7) >> 3);
   const std::string promised = flags & 1 ? digestOf(truth) : std::string(64, '0');
 
-  std::string file;
+  cv::testing::MemoryFile memory;
+  std::string& file = memory.bytes;
+  cv::testing::RecordingRun run;
   std::vector<unsigned> waits;
-  cv::ResumableDownload download(
-      fileSize, promised,
-      cv::DownloadFile{[&](const char* bytes, unsigned long length) {
-                         file.append(bytes, length);
-                         FUZZ_REQUIRE(file.size() <= fileSize);
-                         return true;
-                       },
-                       [&] { file.clear(); }},
-      cv::DownloadEvents{[&](std::uint64_t held) { FUZZ_REQUIRE(held == file.size() || held == 0); },
-                         [](cv::DownloadPhase) {}, [&](unsigned ms) { waits.push_back(ms); }});
+  cv::ResumableDownload download(fileSize, promised, memory, run,
+                                 [&](unsigned ms) { waits.push_back(ms); });
   const std::string kept = flags & 2 ? corrupted(truth.substr(0, keptLength)) : truth.substr(0, keptLength);
   file = kept;
   download.adoptKept(kept.data(), static_cast<unsigned long>(kept.size()));
@@ -171,6 +166,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (download.provedWrong()) FUZZ_REQUIRE(error.code == -5 || codedBodyBroke);
   }
   FUZZ_REQUIRE(withoutNewBytes <= 5);
+  FUZZ_REQUIRE(file.size() <= fileSize);
+  for (std::uint64_t held : run.progress) FUZZ_REQUIRE(held <= fileSize);
   for (unsigned ms : waits) FUZZ_REQUIRE(ms == 1000 || ms == 2000 || ms == 4000 || ms == 8000);
   return 0;
 }

@@ -14,6 +14,7 @@
 #include "platform/process_identity.hpp"
 #include "platform/protected_directory.hpp"
 #include "platform/test_seams.hpp"
+#include "download_doubles.hpp"
 #include "platform_test_support.hpp"
 
 namespace cv {
@@ -96,12 +97,11 @@ TEST(Ownership, FilesTheShellWritesAreCreatedAsTheUsers) {
   const nlohmann::json descriptor = {{"url", "https://files.zrq.test/i.exe"},
                                      {"sha256", std::string(64, 'a')},
                                      {"sizeBytes", "1"}};
-  const DownloadHooks stop{[](std::uint64_t) {}, [](DownloadPhase) {},
-                           [] { throw Error(Cancelled, "stop"); }};
-  DownloadReport report;
+  testing::RecordingRun stop;
+  stop.onCheckpoint = [] { throw Error(Cancelled, "stop"); };
   errorFrom([&] {
     downloadToFile(descriptor, directory + L"\\original.exe", KeptPlace{directory + L"\\partial", "1"},
-                   stop, report);
+                   stop);
   });
   EXPECT_EQ(seams::noted(seams::Noted::NewFileOwner),
             (std::vector<std::optional<std::wstring>>{user, user}));

@@ -10,7 +10,10 @@
 #include <vector>
 
 #include "core/error.hpp"
+#include "download_doubles.hpp"
 #include "expect_error.hpp"
+#include "net/free_space.hpp"
+#include "net/installer_descriptor.hpp"
 #include "net/range_answer.hpp"
 #include "net/retry_policy.hpp"
 #include "platform/sha256.hpp"
@@ -26,23 +29,18 @@ const std::string kBodySha256 = "ac73b94394395df91a544750e95345602cf76a08b0c9df7
 
 // A sink over an in-memory "file", recording every progress report.
 struct SinkHarness {
-  explicit SinkHarness(std::uint64_t expected)
-      : sink(expected, write, digest, progress) {}
+  explicit SinkHarness(std::uint64_t expected) : sink(expected, file, digest, &run) {}
 
   void feed(const std::string& chunk) {
     sink(chunk.data(), static_cast<unsigned long>(chunk.size()));
   }
 
-  std::string written;
-  bool writerFails = false;
-  std::vector<std::uint64_t> reports;
+  testing::MemoryFile file;
+  testing::RecordingRun run;
+  std::string& written = file.bytes;
+  bool& writerFails = file.fails;
+  std::vector<std::uint64_t>& reports = run.progress;
   Sha256 digest;
-  ChunkWriter write = [this](const char* data, unsigned long length) {
-    if (writerFails) return false;
-    written.append(data, length);
-    return true;
-  };
-  ProgressCallback progress = [this](std::uint64_t count) { reports.push_back(count); };
   DownloadSink sink;
 };
 

@@ -10,7 +10,7 @@
 
 #include "core/error.hpp"
 #include "expect_error.hpp"
-#include "app/run_state.hpp"
+#include "session/run_state.hpp"
 #include "core/version.hpp"
 #include "platform/system_library.hpp"
 #include "platform/test_seams.hpp"

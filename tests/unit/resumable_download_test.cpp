@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "core/error.hpp"
+#include "download_doubles.hpp"
 #include "expect_error.hpp"
 #include "net/range_answer.hpp"
 #include "platform/sha256.hpp"
@@ -50,15 +51,8 @@ struct Reply {
 struct Harness {
   explicit Harness(std::string whole, std::string promisedSha256 = "")
       : body(std::move(whole)),
-        download(body.size(), promisedSha256.empty() ? digestOf(body) : promisedSha256,
-                 DownloadFile{[this](const char* data, unsigned long length) {
-                                file.append(data, length);
-                                return true;
-                              },
-                              [this] { file.clear(); }},
-                 DownloadEvents{[this](std::uint64_t held) { progress.push_back(held); },
-                                [this](DownloadPhase phase) { phases.push_back(phase); },
-                                [this](unsigned ms) { waits.push_back(ms); }}) {}
+        download(body.size(), promisedSha256.empty() ? digestOf(body) : promisedSha256, memory,
+                 run_, [this](unsigned ms) { waits.push_back(ms); }) {}
 
   void run() {
     download.run([this](std::optional<std::uint64_t> from, const HeadCheck& onHead,
@@ -82,13 +76,15 @@ struct Harness {
   }
 
   std::string body;
-  std::string file;
+  testing::MemoryFile memory;
+  testing::RecordingRun run_;
+  std::string& file = memory.bytes;
   std::vector<Reply> replies;
   std::size_t next = 0;
   std::vector<std::optional<std::uint64_t>> asked;
   std::vector<unsigned> waits;
-  std::vector<std::uint64_t> progress;
-  std::vector<DownloadPhase> phases;
+  std::vector<std::uint64_t>& progress = run_.progress;
+  std::vector<DownloadPhase>& phases = run_.phases;
   ResumableDownload download;
 };
 

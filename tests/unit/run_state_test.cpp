@@ -1,4 +1,4 @@
-#include "app/run_state.hpp"
+#include "session/run_state.hpp"
 
 #include <gtest/gtest.h>
 

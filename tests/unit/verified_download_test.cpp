@@ -12,13 +12,15 @@
 #include <vector>
 
 #include "core/error.hpp"
-#include "app/run_state.hpp"
+#include "core/messages.hpp"
+#include "session/run_download.hpp"
 #include "net/download_sink.hpp"
 #include "net/staging_layout.hpp"
 #include "platform/locations.hpp"
 #include "platform/scope_guard.hpp"
 #include "platform/sha256.hpp"
 #include "platform/text.hpp"
+#include "download_doubles.hpp"
 #include "platform_test_support.hpp"
 
 namespace cv {
@@ -35,16 +37,18 @@ nlohmann::json descriptorFor(const std::string& size) {
           {"sizeBytes", size}};
 }
 
-const Checkpoint cancelled = [] { throw Error(Cancelled, "Extraction cancelled"); };
-const DownloadHooks cancelledHooks{[](std::uint64_t) {}, [](DownloadPhase) {}, cancelled};
+// A run whose Cancel comes at its first checkpoint.
+struct CancelledRun : testing::RecordingRun {
+  CancelledRun() { onCheckpoint = [] { throw Error(Cancelled, msg::kCancelled); }; }
+};
 
 TEST(DownloadToFile, RefusesTooLittleSpaceOrAnExistingFileBeforeTheTransfer) {
   testing::ScratchDirectory scratch;
   const std::wstring target = scratch.file(L"original.exe");
   const std::wstring kept = scratch.file(L"partial");
-  DownloadReport report;
+  CancelledRun run;
   Error error = errorFrom([&] {
-    downloadToFile(descriptorFor("999999999999999"), target, KeptPlace{kept, "1234"}, cancelledHooks, report);
+    downloadToFile(descriptorFor("999999999999999"), target, KeptPlace{kept, "1234"}, run);
   });
   EXPECT_EQ(error.code, SystemFailure);
   EXPECT_STREQ(error.what(), "磁盘空间不足");
@@ -53,7 +57,7 @@ TEST(DownloadToFile, RefusesTooLittleSpaceOrAnExistingFileBeforeTheTransfer) {
 
   // An existing file is left as it was.
   testing::writeBytes(target, "earlier");
-  error = errorFrom([&] { downloadToFile(descriptorFor("7"), target, KeptPlace{kept, "1234"}, cancelledHooks, report); });
+  error = errorFrom([&] { downloadToFile(descriptorFor("7"), target, KeptPlace{kept, "1234"}, run); });
   EXPECT_EQ(error.code, SystemFailure);
   EXPECT_STREQ(error.what(), "无法创建安装文件");
   EXPECT_EQ(testing::readBytes(target), "earlier");
@@ -68,21 +72,18 @@ TEST(DownloadToFile, KeptBytesAreHashedBackBeforeTheRequestAndACancelRemovesThem
   const std::wstring keptFile = keptDirectory + L"\\" + keptPartialName("1234", kBodySha256, 18);
   testing::writeBytes(keptFile, "the inst");
 
-  std::vector<std::uint64_t> progress;
-  std::vector<DownloadPhase> phases;
-  int checks = 0;
   // The second checkpoint is the one before the request.
-  const DownloadHooks hooks{[&](std::uint64_t held) { progress.push_back(held); },
-                            [&](DownloadPhase phase) { phases.push_back(phase); },
-                            [&] {
-                              if (++checks == 2) throw Error(Cancelled, "Extraction cancelled");
-                            }};
-  DownloadReport report;
-  const Error error = errorFrom([&] { downloadToFile(descriptorFor("18"), target, KeptPlace{keptDirectory, "1234"}, hooks, report); });
+  testing::RecordingRun run;
+  run.onCheckpoint = [&] {
+    if (run.checks == 2) throw Error(Cancelled, msg::kCancelled);
+  };
+  const Error error = errorFrom([&] {
+    downloadToFile(descriptorFor("18"), target, KeptPlace{keptDirectory, "1234"}, run);
+  });
   EXPECT_EQ(error.code, Cancelled);
-  EXPECT_EQ(progress, (std::vector<std::uint64_t>{8}));
-  EXPECT_EQ(phases, (std::vector<DownloadPhase>{DownloadPhase::CheckingKept, DownloadPhase::Transferring}));
-  EXPECT_EQ(report.continuedFrom, 8u);
+  EXPECT_EQ(run.progress, (std::vector<std::uint64_t>{8}));
+  EXPECT_EQ(run.phases, (std::vector<DownloadPhase>{DownloadPhase::CheckingKept, DownloadPhase::Transferring}));
+  EXPECT_EQ(run.last.continuedFrom, 8u);
   EXPECT_FALSE(std::filesystem::exists(keptFile));
   EXPECT_FALSE(std::filesystem::exists(keptDirectory));
   EXPECT_FALSE(std::filesystem::exists(target));
@@ -96,10 +97,10 @@ TEST(DownloadToFile, ACancelDuringTheHashOfKeptBytesKeepsThem) {
   std::filesystem::create_directories(keptDirectory);
   const std::wstring keptFile = keptDirectory + L"\\" + keptPartialName("1234", kBodySha256, 18);
   testing::writeBytes(keptFile, "the inst");
-  DownloadReport report;
+  CancelledRun run;
   const Error error = errorFrom([&] {
     downloadToFile(descriptorFor("18"), scratch.file(L"original.exe"), KeptPlace{keptDirectory, "1234"},
-                   cancelledHooks, report);
+                   run);
   });
   EXPECT_EQ(error.code, Cancelled);
   EXPECT_EQ(testing::readBytes(keptFile), "the inst");
@@ -118,10 +119,12 @@ TEST(DownloadToFile, AKeptFileInUseIsLeftToItsHolder) {
   ASSERT_NE(holder, INVALID_HANDLE_VALUE);
   auto release = onScopeExit([&] { ::CloseHandle(holder); });
 
-  DownloadReport report;
-  const Error error = errorFrom([&] { downloadToFile(descriptorFor("18"), target, KeptPlace{keptDirectory, "1234"}, cancelledHooks, report); });
+  CancelledRun run;
+  const Error error = errorFrom([&] {
+    downloadToFile(descriptorFor("18"), target, KeptPlace{keptDirectory, "1234"}, run);
+  });
   EXPECT_EQ(error.code, Cancelled);
-  EXPECT_EQ(report.continuedFrom, 0u);
+  EXPECT_EQ(run.last.continuedFrom, 0u);
   release.dismiss();
   ::CloseHandle(holder);
   EXPECT_EQ(testing::readBytes(keptFile), "the inst");
@@ -141,11 +144,10 @@ TEST(DownloadVerified, PublishesSizeAndStageThenHonoursCancellation) {
   RunState state;
   state.cancelRequested.store(true);
   DownloadReport report;
-  const Error error =
-      errorFrom([&] {
-        downloadVerified(descriptorFor("18"), StagedDownload{area, staging, target, "1234"}, state,
-                         report);
-      });
+  RunDownload run(state, report);
+  const Error error = errorFrom([&] {
+    downloadVerified(descriptorFor("18"), StagedDownload{area, staging, target, "1234"}, run);
+  });
   EXPECT_EQ(error.code, Cancelled);
   EXPECT_TRUE(std::filesystem::is_directory(staging));
   EXPECT_EQ(state.totalBytes.load(), 18u);

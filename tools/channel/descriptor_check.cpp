@@ -1,16 +1,13 @@
 #include "descriptor_check.hpp"
 
+#include "net/installer_descriptor.hpp"
+
 namespace zrq::channel {
 
 DescriptorCheck::DescriptorCheck(const nlohmann::json& descriptor)
     : expectedSize_(cv::parseSizeBytes(descriptor.at("sizeBytes").get<std::string>())),
       expectedSha256_(descriptor.at("sha256").get<std::string>()),
-      write_([this](const char* data, unsigned long length) {
-        actualDigest_.update(data, length);
-        return true;
-      }),
-      progress_([](std::uint64_t) {}),
-      sink_(expectedSize_, write_, expectedDigest_, progress_) {}
+      sink_(expectedSize_, target_, expectedDigest_, nullptr) {}
 
 void DescriptorCheck::finish() {
   actualSha256_ = cv::toHex(actualDigest_.finish());

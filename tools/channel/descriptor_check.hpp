@@ -34,9 +34,18 @@ class DescriptorCheck {
   std::string expectedSha256_;
   std::string actualSha256_;
   cv::Sha256 expectedDigest_;
+  // Keeps the digest of every byte the sink takes.
+  struct Digesting final : cv::DownloadTarget {
+    explicit Digesting(cv::Sha256& digest) : digest(digest) {}
+    bool append(const char* data, unsigned long length) override {
+      digest.update(data, length);
+      return true;
+    }
+    void empty() override {}
+    cv::Sha256& digest;
+  };
   cv::Sha256 actualDigest_;
-  cv::ChunkWriter write_;
-  cv::ProgressCallback progress_;
+  Digesting target_{actualDigest_};
   cv::DownloadSink sink_;
 };
 

@@ -5,6 +5,8 @@
 #include <mutex>
 #include <string>
 
+#include "net/download_progress.hpp"
+
 namespace cv {
 
 enum class Stage : std::int32_t {
@@ -14,14 +16,6 @@ enum class Stage : std::int32_t {
   Launching = 3,
   Finished = 4,
   Failed = 5,
-};
-
-// What a download is doing while the stage is Downloading.
-enum class DownloadPhase : std::int32_t {
-  Transferring = 0,  // receiving the file
-  Waiting = 1,       // the connection broke; waiting to ask again
-  CheckingKept = 2,  // hashing the bytes an earlier run kept, before continuing them
-  CheckingCopy = 3,  // hashing a copy an earlier run verified, before starting it
 };
 
 // What the window's close box or button does, decided under the state lock.

@@ -1,4 +1,4 @@
-#include "app/run_state.hpp"
+#include "session/run_state.hpp"
 #include "core/messages.hpp"
 
 #include "core/error.hpp"
