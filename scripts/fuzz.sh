@@ -55,14 +55,18 @@ max_len() {
 run_target() {
   local target=$1 binary=$out/targets/$1 log=$out/logs/$1.log
   local seeds=$root/tests/fuzz/corpus/$target corpus=$out/corpus/$target findings=$out/findings/$target
-  mkdir -p "$corpus" "$findings"
+  # The documents of the shared rule tables (tests/rules) are seeds too.
+  local tables=$out/table-seeds/$target
+  rm -rf "$tables"
+  python3 "$root/tests/fuzz/table_seeds.py" "$target" "$tables" || return 1
+  mkdir -p "$corpus" "$findings" "$tables"
   local dict=()
   [ -f "$root/tests/fuzz/$target.dict" ] && dict=(-dict="$root/tests/fuzz/$target.dict")
   {
     # Replay: every seed once, whatever its size.
-    "$binary" -runs=1 "$seeds"/* || exit 1
+    "$binary" -runs=1 "$seeds"/* $(find "$tables" -type f) || exit 1
     "$binary" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -max_len="$(max_len "$target")" \
-      -print_final_stats=1 -artifact_prefix="$findings/" "${dict[@]}" "$corpus" "$seeds" || exit 1
+      -print_final_stats=1 -artifact_prefix="$findings/" "${dict[@]}" "$corpus" "$seeds" "$tables" || exit 1
   } >"$log" 2>&1
 }
 

@@ -7,7 +7,7 @@
 
 #include "core/error.hpp"
 #include "core/messages.hpp"
-#include "app/window_view.hpp"
+#include "app/rules/window_view.hpp"
 #include "platform/system_library.hpp"
 #include "platform/test_seams.hpp"
 

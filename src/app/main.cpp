@@ -6,7 +6,7 @@
 #include <thread>
 #include <vector>
 
-#include "app/command_line.hpp"
+#include "app/rules/command_line.hpp"
 #include "core/messages.hpp"
 #include "app/dll_hardening.hpp"
 #include "core/error.hpp"

@@ -7,7 +7,7 @@
 
 #include "session/run_state.hpp"
 #include "app/system_dpi.hpp"
-#include "app/window_view.hpp"
+#include "app/rules/window_view.hpp"
 
 namespace cv {
 namespace {

@@ -19,6 +19,7 @@ inline constexpr std::size_t kSizeDigitsLimit = 15;      // sizeBytes (decimal d
 inline constexpr std::size_t kVersionDigitsLimit = 10;   // versionCode (decimal digits)
 inline constexpr std::uint32_t kMaxVersionCode = 4294967295u;
 inline constexpr std::size_t kPackageIdDigitsLimit = 10; // the package id of a file name
+inline constexpr std::uint32_t kMaxPackageId = 4294967295u;
 
 // The download.
 inline constexpr std::uint64_t kDownloadSpaceMargin = 1048576;  // free bytes beyond the file

@@ -2,11 +2,11 @@
 
 #include <windows.h>
 
-#include "net/accepted_signature_record.hpp"
+#include "net/rules/accepted_signature_record.hpp"
 #include "platform/file_io.hpp"
 #include "platform/locations.hpp"
 #include "platform/named_mutex.hpp"
-#include "platform/path.hpp"
+#include "platform/rules/path.hpp"
 #include "platform/protected_directory.hpp"
 #include "platform/scope_guard.hpp"
 #include "platform/text.hpp"

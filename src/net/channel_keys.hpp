@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "net/document_signature.hpp"
+#include "net/rules/document_signature.hpp"
 
 namespace cv {
 

@@ -2,11 +2,11 @@
 #include "core/messages.hpp"
 
 #include "core/error.hpp"
-#include "net/free_space.hpp"
-#include "net/staging_layout.hpp"
+#include "net/rules/free_space.hpp"
+#include "net/rules/staging_layout.hpp"
 #include "platform/directory_entries.hpp"
 #include "platform/new_file.hpp"
-#include "platform/path.hpp"
+#include "platform/rules/path.hpp"
 #include "platform/protected_directory.hpp"
 #include "platform/unfollowed_file.hpp"
 

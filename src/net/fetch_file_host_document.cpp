@@ -2,8 +2,8 @@
 
 #include "net/accepted_signatures.hpp"
 #include "net/channel_keys.hpp"
-#include "net/document_signature.hpp"
-#include "net/endpoints.hpp"
+#include "net/rules/document_signature.hpp"
+#include "net/rules/endpoints.hpp"
 #include "net/fetch_json.hpp"
 #include "platform/clock.hpp"
 

@@ -1,15 +1,14 @@
 #include "net/fetch_game_config.hpp"
 
-#include "net/endpoints.hpp"
+#include "net/rules/endpoints.hpp"
 #include "net/fetch_file_host_document.hpp"
 #include "net/fetch_json.hpp"
-#include "net/game_config.hpp"
 
 namespace cv {
 
-nlohmann::json fetchGameConfig(const std::string& packageId, const Checkpoint& checkpoint) {
-  nlohmann::json config = fetchFileHostDocument(gameConfigPath(packageId), checkpoint);
-  validateGameConfig(config, packageId);
+GameConfig fetchGameConfig(const std::string& packageId, const Checkpoint& checkpoint) {
+  const GameConfig config =
+      readGameConfig(fetchFileHostDocument(gameConfigPath(packageId), checkpoint), packageId);
   const nlohmann::json response =
       fetchJson(checkEndpointUrl(), buildCheckRequest(config, packageId), checkpoint);
   evaluateCheckResponse(response, packageId);

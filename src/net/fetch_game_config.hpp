@@ -2,13 +2,13 @@
 
 #include <string>
 
-#include <nlohmann/json.hpp>
 
+#include "net/rules/game_config.hpp"
 #include "net/https_transport.hpp"
 
 namespace cv {
 
 // Fetches, validates and authorizes the package's configuration.
-nlohmann::json fetchGameConfig(const std::string& packageId, const Checkpoint& checkpoint);
+GameConfig fetchGameConfig(const std::string& packageId, const Checkpoint& checkpoint);
 
 }  // namespace cv

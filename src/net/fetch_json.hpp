@@ -5,7 +5,7 @@
 #include <nlohmann/json.hpp>
 
 #include "net/https_transport.hpp"
-#include "net/json_body.hpp"
+#include "net/rules/json_body.hpp"
 
 namespace cv {
 

@@ -3,15 +3,14 @@
 #include <string>
 
 #include "core/version.hpp"
-#include "net/endpoints.hpp"
+#include "net/rules/endpoints.hpp"
 #include "net/fetch_file_host_document.hpp"
-#include "net/shell_manifest.hpp"
+#include "net/rules/shell_manifest.hpp"
 
 namespace cv {
 
-nlohmann::json fetchShellManifest(const Checkpoint& checkpoint) {
-  const nlohmann::json manifest = fetchFileHostDocument(kShellManifestPath, checkpoint);
-  return evaluateShellManifest(manifest, shellVersionCode);
+std::optional<ShellUpdate> fetchShellManifest(const Checkpoint& checkpoint) {
+  return readShellManifest(fetchFileHostDocument(kShellManifestPath, checkpoint), shellVersionCode);
 }
 
 }  // namespace cv

@@ -1,12 +1,14 @@
 #pragma once
 
-#include <nlohmann/json.hpp>
+#include <optional>
 
 #include "net/https_transport.hpp"
+#include "net/rules/shell_manifest.hpp"
 
 namespace cv {
 
-// The file host's shell manifest judged against this shell's own version code.
-nlohmann::json fetchShellManifest(const Checkpoint& checkpoint);
+// The file host's shell manifest judged against this shell's own version
+// code: the newer shell it announces, if any.
+std::optional<ShellUpdate> fetchShellManifest(const Checkpoint& checkpoint);
 
 }  // namespace cv

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "core/error.hpp"
-#include "net/request_url.hpp"
+#include "net/rules/request_url.hpp"
 #include "net/winhttp_handle.hpp"
 #include "net/winhttp_session.hpp"
 #include "platform/test_seams.hpp"

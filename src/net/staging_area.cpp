@@ -3,7 +3,7 @@
 
 #include "core/error.hpp"
 #include "platform/locations.hpp"
-#include "platform/path.hpp"
+#include "platform/rules/path.hpp"
 #include "platform/process_identity.hpp"
 #include "platform/protected_directory.hpp"
 

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "net/staging_layout.hpp"
+#include "net/rules/staging_layout.hpp"
 
 namespace cv {
 

@@ -3,9 +3,9 @@
 #include <vector>
 
 #include "net/download_slot.hpp"
-#include "net/staging_layout.hpp"
+#include "net/rules/staging_layout.hpp"
 #include "platform/directory_entries.hpp"
-#include "platform/path.hpp"
+#include "platform/rules/path.hpp"
 #include "platform/sha256.hpp"
 #include "platform/unfollowed_file.hpp"
 

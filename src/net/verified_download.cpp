@@ -6,22 +6,18 @@
 #include <optional>
 
 #include "core/error.hpp"
-#include "net/installer_descriptor.hpp"
-#include "net/resumable_download.hpp"
-#include "net/retry_policy.hpp"
-#include "net/staging_layout.hpp"
+#include "net/rules/installer_descriptor.hpp"
+#include "net/rules/resumable_download.hpp"
+#include "net/rules/retry_policy.hpp"
+#include "net/rules/staging_layout.hpp"
 #include "net/verified_copy.hpp"
 #include "platform/file_io.hpp"
-#include "platform/path.hpp"
+#include "platform/rules/path.hpp"
 #include "platform/test_seams.hpp"
 
 namespace cv {
 
 namespace {
-
-std::uint64_t expectedSize(const nlohmann::json& descriptor) {
-  return parseSizeBytes(descriptor.at("sizeBytes").get<std::string>());
-}
 
 bool emptyFile(HANDLE file) {
   return ::SetFilePointerEx(file, LARGE_INTEGER{}, nullptr, FILE_BEGIN) && ::SetEndOfFile(file);
@@ -95,11 +91,11 @@ FileHandle holdDownloaded(const std::wstring& target, const std::wstring& meant,
 
 }  // namespace
 
-DownloadResult downloadToFile(const nlohmann::json& descriptor, const std::wstring& target,
+DownloadResult downloadToFile(const InstallerDescriptor& descriptor, const std::wstring& target,
                               const KeptPlace& kept, DownloadObserver& observer) {
-  const std::uint64_t size = expectedSize(descriptor);
-  const std::string sha256 = descriptor.at("sha256").get<std::string>();
-  const std::string url = descriptor.at("url").get<std::string>();
+  const std::uint64_t size = descriptor.size;
+  const std::string& sha256 = descriptor.sha256;
+  const std::string& url = descriptor.url;
   ensure(::GetFileAttributesW(target.c_str()) == INVALID_FILE_ATTRIBUTES, SystemFailure,
          msg::kCannotCreateFile);
   // The address is the same for every request: refused once, it is refused for good.
@@ -157,13 +153,13 @@ DownloadResult downloadToFile(const nlohmann::json& descriptor, const std::wstri
   return {*written, report};
 }
 
-VerifiedFile downloadVerified(const nlohmann::json& descriptor, const StagedDownload& download,
+VerifiedFile downloadVerified(const InstallerDescriptor& descriptor, const StagedDownload& download,
                               DownloadObserver& observer) {
   const StagingArea& area = download.area;
   createStagingArea(area);
-  const std::uint64_t size = expectedSize(descriptor);
+  const std::uint64_t size = descriptor.size;
   observer.started(size);
-  const std::string sha256 = descriptor.at("sha256").get<std::string>();
+  const std::string& sha256 = descriptor.sha256;
   // Paths inside the area are compared with the system's own path to it.
   const std::optional<std::wstring> base = finalPathOfDirectory(area.temp);
   ensure(base.has_value(), SystemFailure, msg::kReparseDirectoryRejected);
@@ -189,8 +185,7 @@ VerifiedFile downloadVerified(const nlohmann::json& descriptor, const StagedDown
   observer.verifying();
   observer.checkpoint();
   // Not used further; reading it still refuses a publisherSha256 that is not a string.
-  const std::string publisherSha256 = descriptor.value("publisherSha256", std::string());
-  (void)publisherSha256;
+  if (!descriptor.publisherSha256.is_null()) (void)descriptor.publisherSha256.get<std::string>();
   observer.checkpoint();
   return std::move(*verified);
 }

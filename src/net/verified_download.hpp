@@ -5,8 +5,9 @@
 
 #include <nlohmann/json.hpp>
 
-#include "net/download_progress.hpp"
+#include "net/rules/download_progress.hpp"
 #include "net/download_slot.hpp"
+#include "net/rules/installer_descriptor.hpp"
 #include "net/https_transport.hpp"
 #include "net/staging_area.hpp"
 #include "platform/handles.hpp"
@@ -27,7 +28,7 @@ struct DownloadResult {
 // killed run and is continued from its end by the next download of the same
 // file; a cancellation or a body proved wrong removes it. The observer hears
 // the report before a failure propagates.
-DownloadResult downloadToFile(const nlohmann::json& descriptor, const std::wstring& target,
+DownloadResult downloadToFile(const InstallerDescriptor& descriptor, const std::wstring& target,
                               const KeptPlace& kept, DownloadObserver& observer);
 
 // The verified file a run starts: the one it downloaded, or a copy an earlier
@@ -57,7 +58,7 @@ struct StagedDownload {
 // allow it, a copy with target's file name and the descriptor's size and
 // digest in an earlier run's staging directory is used instead of a download,
 // and the bytes of a broken transfer are kept.
-VerifiedFile downloadVerified(const nlohmann::json& descriptor, const StagedDownload& download,
+VerifiedFile downloadVerified(const InstallerDescriptor& descriptor, const StagedDownload& download,
                               DownloadObserver& observer);
 
 }  // namespace cv

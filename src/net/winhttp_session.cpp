@@ -4,7 +4,7 @@
 #include <optional>
 
 #include "core/error.hpp"
-#include "net/proxy_choice.hpp"
+#include "net/rules/proxy_choice.hpp"
 #include "platform/handles.hpp"
 #include "platform/test_seams.hpp"
 

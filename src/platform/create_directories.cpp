@@ -5,7 +5,7 @@
 #include <system_error>
 #include <vector>
 
-#include "platform/path_ancestry.hpp"
+#include "platform/rules/path_ancestry.hpp"
 
 namespace cv {
 

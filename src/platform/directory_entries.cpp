@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-#include "platform/path.hpp"
+#include "platform/rules/path.hpp"
 #include "platform/unique_handle.hpp"
 
 namespace cv {

@@ -9,7 +9,7 @@
 #include "platform/create_directories.hpp"
 #include "platform/handles.hpp"
 #include "platform/new_file.hpp"
-#include "platform/path.hpp"
+#include "platform/rules/path.hpp"
 #include "platform/replace_retry.hpp"
 #include "platform/scope_guard.hpp"
 #include "platform/test_seams.hpp"

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "core/error.hpp"
-#include "platform/path.hpp"
+#include "platform/rules/path.hpp"
 #include "platform/scope_guard.hpp"
 #include "platform/text.hpp"
 

@@ -4,7 +4,7 @@
 
 #include <optional>
 
-#include "platform/owner_rules.hpp"
+#include "platform/rules/owner_rules.hpp"
 #include "platform/process_identity.hpp"
 #include "platform/test_seams.hpp"
 

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "platform/handles.hpp"
-#include "platform/owner_rules.hpp"
+#include "platform/rules/owner_rules.hpp"
 #include "platform/test_seams.hpp"
 
 namespace cv {

@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "platform/path.hpp"
+#include "platform/rules/path.hpp"
 
 namespace cv {
 

@@ -11,7 +11,7 @@
 #include "net/verified_download.hpp"
 #include "platform/locations.hpp"
 #include "platform/named_mutex.hpp"
-#include "platform/path.hpp"
+#include "platform/rules/path.hpp"
 #include "platform/system_library.hpp"
 #include "platform/text.hpp"
 
@@ -29,7 +29,7 @@ void acknowledgeHandoff(const LaunchOptions& options) {
   ensure(signalled != FALSE, SystemFailure, msg::kHandoffFailed);
 }
 
-void runSelfUpdate(const nlohmann::json& manifest, const std::string& packageId,
+void runSelfUpdate(const ShellUpdate& update, const std::string& packageId,
                    const std::string& attemptId, const StagingArea& area,
                    const LaunchOptions& options, RunState& state, SessionResources& resources,
                    nlohmann::json& attemptLog) {
@@ -44,13 +44,13 @@ void runSelfUpdate(const nlohmann::json& manifest, const std::string& packageId,
   resources.downloadPath = joinPath(resources.stagingDirectory, fileNameOfPath(executablePath()));
   RunDownload observer(state, resources.download);
   const VerifiedFile newShell = downloadVerified(
-      manifest,
+      update.shell,
       StagedDownload{area, resources.stagingDirectory, resources.downloadPath, kShellPartialOwner},
       observer);
 
   // The download's last checkpoint was the last chance to cancel this path.
   state.publish(Stage::Launching);
-  const std::uint32_t toVersion = manifest.at("versionCode").get<std::uint32_t>();
+  const std::uint32_t toVersion = update.versionCode;
   handOffToNewShell(newShell.path, toVersion, options);
 
   attemptLog["status"] = "updated";

@@ -6,8 +6,9 @@
 #include <nlohmann/json.hpp>
 
 #include "session/launch_options.hpp"
+#include "net/rules/shell_manifest.hpp"
 #include "net/staging_area.hpp"
-#include "session/handoff_rules.hpp"
+#include "session/rules/handoff_rules.hpp"
 #include "session/session_resources.hpp"
 
 namespace cv {
@@ -18,7 +19,7 @@ class RunState;
 void acknowledgeHandoff(const LaunchOptions& options);
 
 // Old shell's side: download, verify and start the newer shell, wait for its acknowledgement.
-void runSelfUpdate(const nlohmann::json& manifest, const std::string& packageId,
+void runSelfUpdate(const ShellUpdate& update, const std::string& packageId,
                    const std::string& attemptId, const StagingArea& area,
                    const LaunchOptions& options, RunState& state, SessionResources& resources,
                    nlohmann::json& attemptLog);

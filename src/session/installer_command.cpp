@@ -7,13 +7,9 @@ namespace {
 constexpr std::uint32_t kErrorCancelled = 1223;
 }
 
-bool isMsiInstaller(const nlohmann::json& installerType) {
-  return installerType.is_string() && installerType.get_ref<const std::string&>() == "msi";
-}
-
-InstallerCommand installerCommand(const nlohmann::json& installerType, const std::wstring& downloadPath,
+InstallerCommand installerCommand(InstallerKind kind, const std::wstring& downloadPath,
                                   const std::wstring& systemDirectory) {
-  if (!isMsiInstaller(installerType)) return {downloadPath, std::nullopt};
+  if (kind != InstallerKind::Msi) return {downloadPath, std::nullopt};
   std::wstring file = systemDirectory;
   if (file.empty() || (file.back() != L'\\' && file.back() != L'/')) file += L'\\';
   file += L"msiexec.exe";

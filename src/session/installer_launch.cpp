@@ -30,7 +30,7 @@ StartResult startInstaller(SHELLEXECUTEINFOW& request) {
 
 }  // namespace
 
-void launchInstaller(const nlohmann::json& installerType, const std::wstring& downloadPath,
+void launchInstaller(InstallerKind kind, const std::wstring& downloadPath,
                      const std::wstring& stagingDirectory, nlohmann::json& attemptLog) {
   const HRESULT initialised = ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
   ensure(SUCCEEDED(initialised), SystemFailure, msg::kComFailed);
@@ -38,8 +38,8 @@ void launchInstaller(const nlohmann::json& installerType, const std::wstring& do
   const auto uninitialise = onScopeExit([] { ::CoUninitialize(); });
 
   const std::wstring systemFolder =
-      isMsiInstaller(installerType) ? systemDirectory(msg::kNoSystemDirectory) : std::wstring();
-  const InstallerCommand command = installerCommand(installerType, downloadPath, systemFolder);
+      kind == InstallerKind::Msi ? systemDirectory(msg::kNoSystemDirectory) : std::wstring();
+  const InstallerCommand command = installerCommand(kind, downloadPath, systemFolder);
 
   SHELLEXECUTEINFOW request{};
   request.cbSize = sizeof(request);
@@ -61,7 +61,7 @@ void launchInstaller(const nlohmann::json& installerType, const std::wstring& do
   attemptLog["launchWin32Error"] = static_cast<std::uint32_t>(result.error);
   // Decided by the call's result, not the error value: a failure is never a start.
   if (!result.started) throw launchFailure(result.error);
-  if (isMsiInstaller(installerType) && process.valid()) {
+  if (kind == InstallerKind::Msi && process.valid()) {
     // msiexec opens the package some time after it started: the caller's hold
     // on it lasts until msiexec waits for the player, or kPackageOpenWaitMs.
     ::WaitForInputIdle(process.get(), kPackageOpenWaitMs);

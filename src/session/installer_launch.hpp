@@ -6,6 +6,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include "net/rules/installer_descriptor.hpp"
+
 #include "core/error.hpp"
 
 namespace cv {
@@ -16,10 +18,8 @@ struct InstallerCommand {
   std::optional<std::wstring> parameters;
 };
 
-bool isMsiInstaller(const nlohmann::json& installerType);
-
 // systemDirectory is only used for a package.
-InstallerCommand installerCommand(const nlohmann::json& installerType, const std::wstring& downloadPath,
+InstallerCommand installerCommand(InstallerKind kind, const std::wstring& downloadPath,
                                   const std::wstring& systemDirectory);
 
 // The failure for a start that did not happen: a declined start (1223) is a cancellation.
@@ -30,7 +30,7 @@ Error launchFailure(std::uint32_t win32Error);
 // For a package it returns once msiexec waits for the player's input (it has
 // opened the package by then), at most 10 s after the start, so that the
 // caller's hold on the file lasts until msiexec holds it.
-void launchInstaller(const nlohmann::json& installerType, const std::wstring& downloadPath,
+void launchInstaller(InstallerKind kind, const std::wstring& downloadPath,
                      const std::wstring& stagingDirectory, nlohmann::json& attemptLog);
 
 }  // namespace cv

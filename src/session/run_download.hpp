@@ -1,6 +1,6 @@
 #pragma once
 
-#include "net/download_progress.hpp"
+#include "net/rules/download_progress.hpp"
 #include "session/run_state.hpp"
 
 namespace cv {

@@ -5,7 +5,7 @@
 #include <mutex>
 #include <string>
 
-#include "net/download_progress.hpp"
+#include "net/rules/download_progress.hpp"
 
 namespace cv {
 

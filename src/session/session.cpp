@@ -9,18 +9,18 @@
 #include "session/run_state.hpp"
 #include "core/version.hpp"
 #include "net/fetch_game_config.hpp"
-#include "net/setup_file_name.hpp"
+#include "net/rules/setup_file_name.hpp"
 #include "net/fetch_shell_manifest.hpp"
 #include "net/staging_area.hpp"
 #include "net/verified_download.hpp"
 #include "platform/file_io.hpp"
 #include "platform/locations.hpp"
 #include "platform/named_mutex.hpp"
-#include "platform/path.hpp"
+#include "platform/rules/path.hpp"
 #include "platform/text.hpp"
 #include "session/attempt_log.hpp"
 #include "session/channel_record.hpp"
-#include "session/download_log.hpp"
+#include "session/rules/download_log.hpp"
 #include "session/run_download.hpp"
 #include "session/handoff.hpp"
 #include "session/installer_launch.hpp"
@@ -54,10 +54,11 @@ std::wstring messageOf(const Error& error) {
 
 void installGame(Attempt& attempt, RunState& state, const std::string& packageId,
                  const StagingArea& area, const Checkpoint& checkpoint) {
-  const json config = fetchGameConfig(packageId, checkpoint);
+  const GameConfig config = fetchGameConfig(packageId, checkpoint);
   state.throwIfCancelled();
-  attempt.appId = config.at("appId").get<std::string>();
-  state.setTitle(msg::kInstallingCaptionStartWide + toWide(config.at("displayName").get<std::string>()) + msg::kInstallingCaptionEndWide);
+  attempt.appId = config.appId;
+  state.setTitle(msg::kInstallingCaptionStartWide + toWide(config.displayName) +
+                 msg::kInstallingCaptionEndWide);
 
   SessionResources& resources = attempt.resources;
   resources.lock = createNamedMutex(L"Local\\ZRQSetup-" + toWide(attempt.appId), msg::kSetupLockFailed);
@@ -65,17 +66,16 @@ void installGame(Attempt& attempt, RunState& state, const std::string& packageId
 
   const std::wstring staging = joinPath(area.temp, toWide(attempt.id));
   resources.stagingDirectory = staging;
-  const json& installer = config.at("installer");
-  const bool isPackage = installer.at("type") == "msi";
-  resources.downloadPath = joinPath(staging, isPackage ? L"original.msi" : L"original.exe");
+  const InstallerDescriptor& installer = config.installer;
+  resources.downloadPath = joinPath(staging, installerFileName(installer.kind));
   RunDownload observer(state, resources.download);
   VerifiedFile installerFile = downloadVerified(
       installer, StagedDownload{area, staging, resources.downloadPath, packageId}, observer);
 
   state.enterLaunching();
-  attempt.recordBackup = writeChannelRecord(attempt.appId, config.at("channelCode"));
+  attempt.recordBackup = writeChannelRecord(attempt.appId, config.channelCode);
   attempt.recordWritten = true;
-  launchInstaller(installer.at("type"), installerFile.path, installerFile.directory, attempt.log);
+  launchInstaller(installer.kind, installerFile.path, installerFile.directory, attempt.log);
   installerFile.guard.reset();
   attempt.recordWritten = false;
   state.publish(Stage::Finished);
@@ -83,10 +83,10 @@ void installGame(Attempt& attempt, RunState& state, const std::string& packageId
   AttemptLog& log = attempt.log;
   log["status"] = "handed-off";
   log["packageId"] = packageId;
-  log["motherId"] = installer.at("packageId");
+  log["motherId"] = config.motherId;
   log["appId"] = attempt.appId;
-  log["channelCode"] = config.at("channelCode");
-  log["sha256"] = installer.at("sha256");
+  log["channelCode"] = config.channelCode;
+  log["sha256"] = installer.sha256;
   log["shellVersion"] = shellVersionCode;
 }
 
@@ -99,9 +99,9 @@ void runGuarded(Attempt& attempt, RunState& state, const LaunchOptions& options)
   if (area.rules.cleanUp) cleanStagingArea();
 
   const Checkpoint checkpoint = [&state] { state.throwIfCancelled(); };
-  const json manifest = fetchShellManifest(checkpoint);
-  if (!manifest.is_null()) {
-    runSelfUpdate(manifest, packageId, attempt.id, area, options, state, attempt.resources,
+  const std::optional<ShellUpdate> update = fetchShellManifest(checkpoint);
+  if (update) {
+    runSelfUpdate(*update, packageId, attempt.id, area, options, state, attempt.resources,
                   attempt.log);
     return;
   }

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "net/download_report.hpp"
+#include "net/rules/download_report.hpp"
 #include "platform/handles.hpp"
 
 namespace cv {

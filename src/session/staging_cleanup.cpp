@@ -4,13 +4,13 @@
 
 #include <string>
 
-#include "net/staging_layout.hpp"
+#include "net/rules/staging_layout.hpp"
 #include "platform/directory_entries.hpp"
 #include "platform/locations.hpp"
-#include "platform/path.hpp"
-#include "platform/path_ancestry.hpp"
+#include "platform/rules/path.hpp"
+#include "platform/rules/path_ancestry.hpp"
 #include "platform/unfollowed_file.hpp"
-#include "session/staging_cleanup_rules.hpp"
+#include "session/rules/staging_cleanup_rules.hpp"
 
 namespace cv {
 

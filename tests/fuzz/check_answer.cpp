@@ -9,7 +9,7 @@
 
 #include "fuzz_support.hpp"
 #include "json_rules.hpp"
-#include "net/game_config.hpp"
+#include "net/rules/game_config.hpp"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "app/command_line.hpp"
+#include "app/rules/command_line.hpp"
 #include "fuzz_support.hpp"
 
 namespace {

@@ -9,8 +9,8 @@
 #include "../unit/signed_fixture.hpp"
 #include "core/messages.hpp"
 #include "fuzz_support.hpp"
-#include "net/json_body.hpp"
-#include "net/rule_error.hpp"
+#include "net/rules/json_body.hpp"
+#include "net/rules/rule_error.hpp"
 
 namespace {
 

@@ -11,9 +11,9 @@
 #include <string>
 #include <vector>
 
-#include "app/command_line.hpp"
+#include "app/rules/command_line.hpp"
 #include "fuzz_support.hpp"
-#include "session/handoff_rules.hpp"
+#include "session/rules/handoff_rules.hpp"
 
 namespace {
 

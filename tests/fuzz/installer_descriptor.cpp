@@ -9,10 +9,9 @@
 
 #include "fuzz_support.hpp"
 #include "json_rules.hpp"
-#include "net/download_sink.hpp"
-#include "net/installer_descriptor.hpp"
-#include "net/json_body.hpp"
-#include "net/rule_error.hpp"
+#include "net/rules/installer_descriptor.hpp"
+#include "net/rules/json_body.hpp"
+#include "net/rules/rule_error.hpp"
 
 namespace {
 
@@ -38,9 +37,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string member = size % 2 ? "shell" : "installer";
   const json before = descriptor;
 
+  const json document = {{member, descriptor}};
+  cv::InstallerDescriptor read;
   const Outcome outcome = outcomeOf([&] {
     try {
-      cv::validateInstallerDescriptor(descriptor, member);
+      read = cv::readInstallerDescriptor(document, member);
     } catch (const cv::RuleError& error) {
       FUZZ_REQUIRE(error.field == member + "." + keyOf(error.what()));
       throw;
@@ -51,8 +52,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (outcome.kind != Outcome::Accepted) return 0;
 
   const std::string& text = descriptor.at("sizeBytes").get_ref<const std::string&>();
-  const std::uint64_t bytes = cv::parseSizeBytes(text);
-  FUZZ_REQUIRE(bytes >= 1 && bytes <= 999999999999999ull);
-  FUZZ_REQUIRE(std::to_string(bytes) == text);
+  FUZZ_REQUIRE(read.size >= 1 && read.size <= 999999999999999ull);
+  FUZZ_REQUIRE(std::to_string(read.size) == text);
+  FUZZ_REQUIRE(read.sha256 == descriptor.at("sha256") && read.url == descriptor.at("url"));
+  FUZZ_REQUIRE(read.isPackage() == (descriptor.at("type") == "msi"));
   return 0;
 }

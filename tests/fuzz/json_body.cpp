@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "fuzz_support.hpp"
-#include "net/json_body.hpp"
+#include "net/rules/json_body.hpp"
 
 namespace {
 

@@ -12,7 +12,7 @@
 #include <nlohmann/json.hpp>
 
 #include "core/error.hpp"
-#include "net/json_body.hpp"
+#include "net/rules/json_body.hpp"
 
 namespace zrq::fuzz {
 

@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "fuzz_support.hpp"
-#include "platform/path.hpp"
-#include "platform/path_ancestry.hpp"
+#include "platform/rules/path.hpp"
+#include "platform/rules/path_ancestry.hpp"
 
 namespace {
 

@@ -13,7 +13,7 @@
 #include <string>
 
 #include "fuzz_support.hpp"
-#include "net/range_answer.hpp"
+#include "net/rules/range_answer.hpp"
 
 namespace {
 

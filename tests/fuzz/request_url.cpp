@@ -10,9 +10,9 @@
 #include <string>
 
 #include "fuzz_support.hpp"
-#include "net/endpoints.hpp"
-#include "net/request_url.hpp"
-#include "net/trusted_host.hpp"
+#include "net/rules/endpoints.hpp"
+#include "net/rules/request_url.hpp"
+#include "net/rules/trusted_host.hpp"
 #include "platform/text.hpp"
 
 namespace {

@@ -22,9 +22,9 @@
 
 #include "../unit/download_doubles.hpp"
 #include "fuzz_support.hpp"
-#include "net/range_answer.hpp"
-#include "net/resumable_download.hpp"
-#include "net/retry_policy.hpp"
+#include "net/rules/range_answer.hpp"
+#include "net/rules/resumable_download.hpp"
+#include "net/rules/retry_policy.hpp"
 #include "platform/sha256.hpp"
 
 namespace {

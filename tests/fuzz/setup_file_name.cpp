@@ -8,7 +8,7 @@
 #include <string>
 
 #include "fuzz_support.hpp"
-#include "net/setup_file_name.hpp"
+#include "net/rules/setup_file_name.hpp"
 #include "platform/text.hpp"
 
 namespace {

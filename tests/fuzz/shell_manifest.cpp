@@ -13,8 +13,8 @@
 
 #include "fuzz_support.hpp"
 #include "json_rules.hpp"
-#include "net/json_body.hpp"
-#include "net/shell_manifest.hpp"
+#include "net/rules/json_body.hpp"
+#include "net/rules/shell_manifest.hpp"
 
 namespace {
 
@@ -61,10 +61,6 @@ Outcome expectedOutcome(const json& manifest, std::uint32_t ownVersion, bool& up
   return {};
 }
 
-json withoutVersionCode(json descriptor) {
-  descriptor.erase("versionCode");
-  return descriptor;
-}
 
 }  // namespace
 
@@ -76,18 +72,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   json& manifest = *parsed;
   if (manifest.is_object() && manifest.contains("versionCode")) checkVersionCode(manifest["versionCode"]);
 
-  json update;
-  const Outcome outcome = outcomeOf([&] { update = cv::evaluateShellManifest(manifest, ownVersion); });
+  std::optional<cv::ShellUpdate> update;
+  const Outcome outcome = outcomeOf([&] { update = cv::readShellManifest(manifest, ownVersion); });
   bool expectUpdate = false;
   FUZZ_REQUIRE(outcome == expectedOutcome(manifest, ownVersion, expectUpdate));
   if (outcome.kind != Outcome::Accepted) return 0;
 
-  FUZZ_REQUIRE(update.is_null() == !expectUpdate);
+  FUZZ_REQUIRE(update.has_value() == expectUpdate);
   if (!expectUpdate) return 0;
   const std::uint32_t latest = *expectedVersionCode(manifest["versionCode"]);
   FUZZ_REQUIRE(latest > ownVersion);
-  FUZZ_REQUIRE(update.at("versionCode").is_number_unsigned());
-  FUZZ_REQUIRE(update.at("versionCode").get<std::uint32_t>() == latest);
-  FUZZ_REQUIRE(withoutVersionCode(update) == withoutVersionCode(manifest["shell"]));
+  FUZZ_REQUIRE(update->versionCode == latest);
+  const json& shell = manifest["shell"];
+  FUZZ_REQUIRE(update->shell.sha256 == shell.at("sha256") && update->shell.url == shell.at("url"));
+  FUZZ_REQUIRE(std::to_string(update->shell.size) == shell.at("sizeBytes"));
+  FUZZ_REQUIRE(!update->shell.isPackage());
   return 0;
 }

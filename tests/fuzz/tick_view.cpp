@@ -14,7 +14,7 @@
 #include <cstdint>
 #include <string>
 
-#include "app/window_view.hpp"
+#include "app/rules/window_view.hpp"
 #include "core/messages.hpp"
 #include "fuzz_support.hpp"
 

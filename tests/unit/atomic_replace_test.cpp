@@ -94,9 +94,10 @@ TEST(Ownership, FilesTheShellWritesAreCreatedAsTheUsers) {
   EXPECT_EQ(readBytes(target), "{}");
 
   // A download's file, made before the transfer (which the checkpoint stops here).
-  const nlohmann::json descriptor = {{"url", "https://files.zrq.test/i.exe"},
-                                     {"sha256", std::string(64, 'a')},
-                                     {"sizeBytes", "1"}};
+  InstallerDescriptor descriptor;
+  descriptor.url = "https://files.zrq.test/i.exe";
+  descriptor.sha256 = std::string(64, 'a');
+  descriptor.size = 1;
   testing::RecordingRun stop;
   stop.onCheckpoint = [] { throw Error(Cancelled, "stop"); };
   errorFrom([&] {

@@ -8,7 +8,7 @@
 
 #include "platform/locations.hpp"
 #include "platform/text.hpp"
-#include "session/download_log.hpp"
+#include "session/rules/download_log.hpp"
 
 namespace cv {
 namespace {

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "net/download_progress.hpp"
+#include "net/rules/download_progress.hpp"
 
 namespace cv::testing {
 

@@ -83,7 +83,7 @@ TEST(RunSelfUpdate, UpdateLockHeldElsewhereRefusesBeforeDownloading) {
   nlohmann::json log = nlohmann::json::object();
   std::async(std::launch::async, [&] {
     const StagingArea area{L"C:\\unused", stagingRulesFor(false), false};
-    expectError([&] { runSelfUpdate(nlohmann::json::object(), packageId, "A", area, {}, state, resources, log); },
+    expectError([&] { runSelfUpdate(ShellUpdate{}, packageId, "A", area, {}, state, resources, log); },
                 -3, "该安装助手正在更新");
   }).get();
   ::ReleaseMutex(held);

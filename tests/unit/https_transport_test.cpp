@@ -5,7 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "core/error.hpp"
-#include "net/endpoints.hpp"
+#include "net/rules/endpoints.hpp"
 
 namespace cv {
 namespace {

@@ -16,15 +16,14 @@ namespace {
 namespace fs = std::filesystem;
 
 TEST(InstallerCommand, ExecutableRunsAloneAndPackageGoesThroughMsiexec) {
-  const InstallerCommand exe = installerCommand("exe", L"C:\\t\\original.exe", L"C:\\windows\\system32");
+  const InstallerCommand exe = installerCommand(InstallerKind::Exe, L"C:\\t\\original.exe", L"C:\\windows\\system32");
   EXPECT_EQ(exe.file, L"C:\\t\\original.exe");
   EXPECT_FALSE(exe.parameters.has_value());
-  EXPECT_FALSE(installerCommand(nullptr, L"C:\\t\\x", L"").parameters.has_value());
 
-  const InstallerCommand msi = installerCommand("msi", L"C:\\a b\\original.msi", L"C:\\windows\\system32");
+  const InstallerCommand msi = installerCommand(InstallerKind::Msi, L"C:\\a b\\original.msi", L"C:\\windows\\system32");
   EXPECT_EQ(msi.file, L"C:\\windows\\system32\\msiexec.exe");
   EXPECT_EQ(msi.parameters, L"/i \"C:\\a b\\original.msi\"");
-  EXPECT_EQ(installerCommand("msi", L"x", L"C:\\").file, L"C:\\msiexec.exe");
+  EXPECT_EQ(installerCommand(InstallerKind::Msi, L"x", L"C:\\").file, L"C:\\msiexec.exe");
 }
 
 class InstallerLaunch : public testing::Test {
@@ -37,7 +36,7 @@ class InstallerLaunch : public testing::Test {
     fs::remove_all(staging, ignored);
   }
   // Launches and returns the failure code (0 when started) with the logged error.
-  std::pair<int, nlohmann::json> launch(const char* type, const fs::path& file) {
+  std::pair<int, nlohmann::json> launch(InstallerKind type, const fs::path& file) {
     nlohmann::json log = nlohmann::json::object();
     try {
       launchInstaller(type, file.wstring(), staging.wstring(), log);
@@ -53,14 +52,14 @@ class InstallerLaunch : public testing::Test {
 
 TEST_F(InstallerLaunch, DeclinedStartIsACancellationOtherFailuresAreSystemFailures) {
   ::SetEnvironmentVariableW(L"ZRQ_TEST_LAUNCH_ERROR", L"1223");
-  EXPECT_EQ(launch("exe", staging / "original.exe"), std::make_pair(-10, nlohmann::json(1223)));
-  EXPECT_EQ(launch("msi", staging / "original.msi"), std::make_pair(-10, nlohmann::json(1223)));
+  EXPECT_EQ(launch(InstallerKind::Exe, staging / "original.exe"), std::make_pair(-10, nlohmann::json(1223)));
+  EXPECT_EQ(launch(InstallerKind::Msi, staging / "original.msi"), std::make_pair(-10, nlohmann::json(1223)));
   ::SetEnvironmentVariableW(L"ZRQ_TEST_LAUNCH_ERROR", L"193");
-  EXPECT_EQ(launch("exe", staging / "original.exe"), std::make_pair(-9, nlohmann::json(193)));
+  EXPECT_EQ(launch(InstallerKind::Exe, staging / "original.exe"), std::make_pair(-9, nlohmann::json(193)));
 }
 
 TEST_F(InstallerLaunch, MissingFileFailsWithTheSystemError) {
-  EXPECT_EQ(launch("exe", staging / "missing.exe"), std::make_pair(-9, nlohmann::json(2)));
+  EXPECT_EQ(launch(InstallerKind::Exe, staging / "missing.exe"), std::make_pair(-9, nlohmann::json(2)));
 }
 
 // Windows 7 without KB2533623 (no SetDefaultDllDirectories): the search order
@@ -68,12 +67,12 @@ TEST_F(InstallerLaunch, MissingFileFailsWithTheSystemError) {
 TEST_F(InstallerLaunch, TheInstallerIsStartedWithTheDefaultDllSearch) {
   using Values = std::vector<std::optional<std::wstring>>;
   seams::forgetNoted();
-  launch("exe", staging / "missing.exe");
+  launch(InstallerKind::Exe, staging / "missing.exe");
   EXPECT_EQ(seams::noted(seams::Noted::DllDirectory), Values{});  // nothing to undo
 
   ::SetEnvironmentVariableW(L"ZRQ_TEST_ABSENT", L"SetDefaultDllDirectories");
   ASSERT_FALSE(restrictDllSearchToSystem());
-  launch("exe", staging / "missing.exe");
+  launch(InstallerKind::Exe, staging / "missing.exe");
   EXPECT_EQ(seams::noted(seams::Noted::DllDirectory), (Values{L"", std::nullopt, L""}));
 }
 

@@ -14,8 +14,8 @@
 #include "core/error.hpp"
 #include "core/messages.hpp"
 #include "session/run_download.hpp"
-#include "net/download_sink.hpp"
-#include "net/staging_layout.hpp"
+#include "net/rules/download_sink.hpp"
+#include "net/rules/staging_layout.hpp"
 #include "platform/locations.hpp"
 #include "platform/scope_guard.hpp"
 #include "platform/sha256.hpp"
@@ -30,11 +30,12 @@ using testing::errorFrom;
 
 const std::string kBodySha256 = "ac73b94394395df91a544750e95345602cf76a08b0c9df7afa9f0ade3e68e682";
 
-nlohmann::json descriptorFor(const std::string& size) {
-  return {{"type", "exe"},
-          {"url", "https://files.zrq.test/pc/installer.exe"},
-          {"sha256", kBodySha256},
-          {"sizeBytes", size}};
+InstallerDescriptor descriptorFor(const std::string& size) {
+  InstallerDescriptor descriptor;
+  descriptor.url = "https://files.zrq.test/pc/installer.exe";
+  descriptor.sha256 = kBodySha256;
+  descriptor.size = std::stoull(size);
+  return descriptor;
 }
 
 // A run whose Cancel comes at its first checkpoint.

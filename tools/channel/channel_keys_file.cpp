@@ -13,7 +13,7 @@
 #include <openssl/pem.h>
 #include <openssl/x509.h>
 
-#include "platform/base64.hpp"
+#include "platform/rules/base64.hpp"
 #include "platform/sha256.hpp"
 
 namespace zrq::channel {

@@ -7,7 +7,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "net/document_signature.hpp"
+#include "net/rules/document_signature.hpp"
 
 namespace zrq::channel {
 

@@ -4,9 +4,10 @@
 #include "commands.hpp"
 #include "descriptor_check.hpp"
 #include "judge.hpp"
-#include "net/json_body.hpp"
+#include "net/rules/game_config.hpp"
+#include "net/rules/json_body.hpp"
 #include "pe_image.hpp"
-#include "net/endpoints.hpp"
+#include "net/rules/endpoints.hpp"
 #include "publish_support.hpp"
 #include "signature_check.hpp"
 #include "tree_files.hpp"
@@ -20,9 +21,9 @@ constexpr std::uint64_t kReadAtMost = 64ull * 1024 * 1024;  // a document far pa
 
 // The file a descriptor names in the tree, checked with the shell's download
 // rules: exactly sizeBytes long, with the described SHA-256.
-void checkDescribedFile(const std::string& root, const nlohmann::json& descriptor,
+void checkDescribedFile(const std::string& root, const cv::InstallerDescriptor& descriptor,
                         const std::string& what, Entry& entry) {
-  const std::string url = descriptor.at("url").get<std::string>();
+  const std::string& url = descriptor.url;
   const StorePlace place = storePlaceFor(root, url, what + " url");
   if (place.problem) {
     entry.problems.push_back(*place.problem);
@@ -49,7 +50,7 @@ void checkDescribedFile(const std::string& root, const nlohmann::json& descripto
     }
     entry.problems.push_back({what + " file",
                               std::to_string(verify.expectedSize()) + " bytes with sha256 " +
-                                  descriptor.at("sha256").get<std::string>(),
+                                  descriptor.sha256,
                               found, failure.what()});
   }
 }
@@ -90,18 +91,18 @@ void checkConfig(const CheckOptions& options, const std::string& hosts, const Tr
     entry.problems.push_back(problem);
   }
   if (!entry.ok()) return;
-  const nlohmann::json& installer = config.at("installer");
+  const cv::InstallerDescriptor installer = cv::readGameConfig(config, packageId).installer;
   checkDescribedFile(options.root, installer, "installer", entry);
-  entry.summary = "package " + packageId + ", " + installer.at("type").get<std::string>() + " " +
-                  installer.at("sizeBytes").get<std::string>() + " bytes, sha256 " +
-                  installer.at("sha256").get<std::string>() + signatureNote(entry);
+  entry.summary = "package " + packageId + ", " + (installer.isPackage() ? "msi " : "exe ") +
+                  std::to_string(installer.size) + " bytes, sha256 " + installer.sha256 +
+                  signatureNote(entry);
 }
 
-void checkShellFile(const CheckOptions& options, const nlohmann::json& shell, std::uint32_t version,
-                    Entry& entry) {
+void checkShellFile(const CheckOptions& options, const cv::InstallerDescriptor& shell,
+                    std::uint32_t version, Entry& entry) {
   checkDescribedFile(options.root, shell, "shell", entry);
   if (!entry.ok()) return;
-  const StorePlace place = storePlaceFor(options.root, shell.at("url").get<std::string>(), "shell url");
+  const StorePlace place = storePlaceFor(options.root, shell.url, "shell url");
   try {
     const PeFacts pe = readPeFacts(readSmallFile(place.path, kReadAtMost).value_or(""));
     if (const std::string why = whyNotA32BitGuiExe(pe, options.allow64Bit); !why.empty()) {
@@ -139,15 +140,15 @@ void checkManifest(const CheckOptions& options, const std::string& hosts, const 
   entry.problems = verdict.problems;
   if (!entry.ok()) return;
   entry.summary = "version " + std::to_string(*verdict.versionCode);
-  if (verdict.shell.is_null()) {
+  if (!verdict.shell) {
     entry.summary += ", no shell to download" + signatureNote(entry);
     return;
   }
-  checkShellFile(options, verdict.shell, *verdict.versionCode, entry);
+  checkShellFile(options, *verdict.shell, *verdict.versionCode, entry);
   entry.summary += (verdict.updatesOwnVersion ? ", an update for shells of version "
                                               : ", no update for shells of version ") +
                    std::to_string(options.shellVersion) + ", shell " +
-                   verdict.shell.at("sizeBytes").get<std::string>() + " bytes" +
+                   std::to_string(verdict.shell->size) + " bytes" +
                    signatureNote(entry);
 }
 

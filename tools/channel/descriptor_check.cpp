@@ -1,12 +1,11 @@
 #include "descriptor_check.hpp"
 
-#include "net/installer_descriptor.hpp"
 
 namespace zrq::channel {
 
-DescriptorCheck::DescriptorCheck(const nlohmann::json& descriptor)
-    : expectedSize_(cv::parseSizeBytes(descriptor.at("sizeBytes").get<std::string>())),
-      expectedSha256_(descriptor.at("sha256").get<std::string>()),
+DescriptorCheck::DescriptorCheck(const cv::InstallerDescriptor& descriptor)
+    : expectedSize_(descriptor.size),
+      expectedSha256_(descriptor.sha256),
       sink_(expectedSize_, target_, expectedDigest_, nullptr) {}
 
 void DescriptorCheck::finish() {

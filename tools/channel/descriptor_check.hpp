@@ -5,7 +5,8 @@
 
 #include <nlohmann/json.hpp>
 
-#include "net/download_sink.hpp"
+#include "net/rules/download_sink.hpp"
+#include "net/rules/installer_descriptor.hpp"
 #include "platform/sha256.hpp"
 
 namespace zrq::channel {
@@ -16,7 +17,7 @@ namespace zrq::channel {
 // end ("安装文件校验失败，请重试"). Also keeps the digest of what arrived.
 class DescriptorCheck {
  public:
-  explicit DescriptorCheck(const nlohmann::json& descriptor);
+  explicit DescriptorCheck(const cv::InstallerDescriptor& descriptor);
   DescriptorCheck(const DescriptorCheck&) = delete;
   DescriptorCheck& operator=(const DescriptorCheck&) = delete;
 

@@ -2,7 +2,7 @@
 
 #include <ctime>
 
-#include "net/json_body.hpp"
+#include "net/rules/json_body.hpp"
 #include "tree_files.hpp"
 
 namespace zrq::channel {

@@ -1,19 +1,20 @@
 #include "judge.hpp"
 
+#include <algorithm>
+
 #include "core/error.hpp"
-#include "net/endpoints.hpp"
-#include "net/game_config.hpp"
-#include "net/json_body.hpp"
-#include "net/setup_file_name.hpp"
-#include "net/shell_manifest.hpp"
-#include "platform/text.hpp"
+#include "core/limits.hpp"
+#include "core/messages.hpp"
+#include "net/rules/endpoints.hpp"
+#include "net/rules/game_config.hpp"
+#include "net/rules/json_body.hpp"
+#include "net/rules/setup_file_name.hpp"
+#include "net/rules/shell_manifest.hpp"
 #include "url_parts.hpp"
 
 namespace zrq::channel {
 
 namespace {
-
-constexpr unsigned long kReadChunk = 65536;
 
 template <typename Call>
 std::optional<Problem> problemOf(Call&& call, const nlohmann::json* doc, const std::string& field) {
@@ -25,106 +26,81 @@ std::optional<Problem> problemOf(Call&& call, const nlohmann::json* doc, const s
   }
 }
 
+std::vector<Problem> problemsOf(const cv::DocumentRules& rules, const nlohmann::json& doc) {
+  std::vector<Problem> problems;
+  for (const cv::Violation& violation : cv::violationsOf(rules, doc)) {
+    problems.push_back(problemFromViolation(violation, doc));
+  }
+  return problems;
+}
+
+// The URL the shell downloads from, judged by its request rules as field.
+std::optional<Problem> urlProblem(const nlohmann::json& doc, const std::string& field,
+                                  const std::string& trustedHosts) {
+  const nlohmann::json* url = memberAt(doc, field);
+  auto problem = problemOf([&] { checkUrlAsShell(url->get<std::string>(), &trustedHosts); }, &doc,
+                           field);
+  if (problem) {
+    problem->field = field;
+    problem->found = describeValue(*url);
+  }
+  return problem;
+}
+
 }  // namespace
 
 std::string trustedHostsFor(const std::string& fileHost) { return cv::downloadHostName(fileHost); }
 
 std::optional<Problem> packageIdProblem(const std::string& packageId, const std::string& field) {
-  std::optional<Problem> problem = problemOf(
-      [&] {
-        const std::string read =
-            cv::packageIdFromFileName(cv::toWide("Game_Setup_pc" + packageId + ".exe"));
-        if (read != packageId) {
-          throw cv::Error(cv::InvalidInput, "安装文件名称不完整，请重新下载");
-        }
-      },
-      nullptr, field);
-  if (problem) {
-    problem->field = field;
-    problem->found = nlohmann::json(packageId).dump(-1, ' ', false,
-                                                    nlohmann::json::error_handler_t::replace);
-    if (problem->limit.empty() || problem->limit.rfind("ends in", 0) == 0) {
-      problem->limit = "what the shell reads from Game_Setup_pc<id>.exe: 1 to 10 digits "
-                       "without a leading zero";
-    }
-  }
+  const cv::DocumentRules rules = cv::packageIdRules();
+  const std::vector<cv::Violation> broken = cv::violationsOf(rules, packageId);
+  if (broken.empty()) return std::nullopt;
+  Problem problem = problemFromViolation(broken.front(), packageId);
+  problem.field = field;
+  problem.found = describeValue(packageId);
   return problem;
 }
 
 std::optional<Problem> judgeJsonBody(const std::string& body, nlohmann::json& document) {
-  std::string received;
-  std::optional<Problem> problem = problemOf(
-      [&] {
-        // In the transport's pieces, so the limit trips where the shell's does.
-        for (std::size_t at = 0; at < body.size(); at += kReadChunk) {
-          const auto length = static_cast<unsigned long>(std::min<std::size_t>(kReadChunk, body.size() - at));
-          cv::appendJsonChunk(received, body.data() + at, length);
-        }
-        document = cv::parseJsonBody(received);
-      },
-      nullptr, "document");
-  if (problem && problem->field == "document size") {
-    problem->found = std::to_string(body.size()) + " bytes";
+  if (body.size() > cv::kJsonBodyLimit) {
+    return Problem{"document size", "at most " + std::to_string(cv::kJsonBodyLimit) + " bytes",
+                   std::to_string(body.size()) + " bytes", cv::msg::kDocumentTooLarge};
   }
-  return problem;
+  return problemOf([&] { document = cv::parseJsonBody(body); }, nullptr, "document");
 }
 
 std::vector<Problem> judgeGameConfig(const nlohmann::json& config, const std::string& packageId,
                                      const std::string& trustedHosts) {
-  std::vector<Problem> problems;
-  if (auto problem = problemOf([&] { cv::validateGameConfig(config, packageId); }, &config,
-                               "configuration")) {
-    problems.push_back(*problem);
-    return problems;
-  }
-  if (auto problem = problemOf([&] { cv::buildCheckRequest(config, packageId); }, &config,
-                               "check request")) {
-    problems.push_back(*problem);
-    return problems;
-  }
-  const nlohmann::json& url = config.at("installer").at("url");
+  std::vector<Problem> problems = problemsOf(cv::gameConfigRules(packageId), config);
+  if (!problems.empty()) return problems;
   if (auto problem = problemOf(
-          [&] { checkUrlAsShell(url.get<std::string>(), &trustedHosts); }, &config,
-          "installer.url")) {
-    problem->field = "installer.url";
-    problem->found = describeValue(url);
-    if (problem->limit.empty()) problem->limit = "an https URL";
+          [&] { cv::buildCheckRequest(cv::readGameConfig(config, packageId), packageId); },
+          &config, "check request")) {
     problems.push_back(*problem);
+    return problems;
   }
+  if (auto problem = urlProblem(config, "installer.url", trustedHosts)) problems.push_back(*problem);
   return problems;
 }
 
 ManifestVerdict judgeShellManifest(const nlohmann::json& manifest, std::uint32_t ownVersion,
                                    const std::string& trustedHosts) {
   ManifestVerdict verdict;
-  nlohmann::json update;
-  if (auto problem = problemOf([&] { update = cv::evaluateShellManifest(manifest, ownVersion); },
-                               &manifest, "manifest")) {
-    verdict.problems.push_back(*problem);
-    return verdict;
-  }
+  verdict.problems = problemsOf(cv::shellManifestRules(), manifest);
+  if (!verdict.problems.empty()) return verdict;
   verdict.versionCode = cv::parseVersionCode(manifest.at("versionCode"));
-  verdict.updatesOwnVersion = !update.is_null();
-  if (update.is_null() && manifest.contains("shell") && *verdict.versionCode > 1) {
-    // Shells older than the announced one download it: judge it as they do.
-    if (auto problem = problemOf(
-            [&] { update = cv::evaluateShellManifest(manifest, *verdict.versionCode - 1); },
-            &manifest, "shell")) {
-      verdict.problems.push_back(*problem);
-      return verdict;
-    }
+  verdict.updatesOwnVersion = *verdict.versionCode > ownVersion;
+  // Shells older than the announced one download it: judge it as they do.
+  if (!verdict.updatesOwnVersion && (!manifest.contains("shell") || *verdict.versionCode <= 1)) {
+    return verdict;
   }
-  if (update.is_null()) return verdict;
-
-  const nlohmann::json& url = update.at("url");
-  if (auto problem = problemOf([&] { checkUrlAsShell(url.get<std::string>(), &trustedHosts); },
-                               &manifest, "shell.url")) {
-    problem->field = "shell.url";
-    problem->found = describeValue(url);
+  verdict.problems = problemsOf(cv::announcedShellRules(), manifest);
+  if (!verdict.problems.empty()) return verdict;
+  if (auto problem = urlProblem(manifest, "shell.url", trustedHosts)) {
     verdict.problems.push_back(*problem);
     return verdict;
   }
-  verdict.shell = std::move(update);
+  verdict.shell = cv::readInstallerDescriptor(manifest, "shell");
   return verdict;
 }
 

@@ -7,6 +7,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "net/rules/installer_descriptor.hpp"
 #include "problem.hpp"
 
 namespace zrq::channel {
@@ -33,7 +34,7 @@ std::vector<Problem> judgeGameConfig(const nlohmann::json& config, const std::st
 struct ManifestVerdict {
   std::vector<Problem> problems;
   std::optional<std::uint32_t> versionCode;
-  nlohmann::json shell;  // null: no shell to download
+  std::optional<cv::InstallerDescriptor> shell;  // none: no shell to download
   bool updatesOwnVersion = false;
 };
 ManifestVerdict judgeShellManifest(const nlohmann::json& manifest, std::uint32_t ownVersion,

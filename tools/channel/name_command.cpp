@@ -1,7 +1,7 @@
 #include "core/error.hpp"
 #include "commands.hpp"
 #include "judge.hpp"
-#include "net/setup_file_name.hpp"
+#include "net/rules/setup_file_name.hpp"
 #include "pe_image.hpp"
 #include "platform/text.hpp"
 #include "publish_support.hpp"

@@ -4,7 +4,7 @@
 #include "document_signing.hpp"
 #include "documents.hpp"
 #include "judge.hpp"
-#include "net/endpoints.hpp"
+#include "net/rules/endpoints.hpp"
 #include "publish_support.hpp"
 #include "tree_files.hpp"
 

@@ -6,8 +6,8 @@
 #include "descriptor_check.hpp"
 #include "http_client.hpp"
 #include "judge.hpp"
-#include "net/endpoints.hpp"
-#include "net/game_config.hpp"
+#include "net/rules/endpoints.hpp"
+#include "net/rules/game_config.hpp"
 #include "signature_check.hpp"
 #include "range_probe.hpp"
 #include "range_rule.hpp"
@@ -121,13 +121,13 @@ bool fetchDocument(const ProbeOptions& options, const std::string& what, const s
 // when it arrived right, the host's answer to a request for its second half,
 // as a shell asks for the rest of a download that broke off.
 void downloadAndVerify(const ProbeOptions& options, const std::string& what,
-                       const nlohmann::json& descriptor, const std::string& trustedHosts,
+                       const cv::InstallerDescriptor& descriptor, const std::string& trustedHosts,
                        const std::string& label, Entry& entry, std::string& summary) {
   DescriptorCheck verify(descriptor);
   const std::uint64_t size = verify.expectedSize();
   TailSample tail(rangeProbeStart(size), size, kRangeSampleBytes);
   ProgressLine progress(options.progress, label, size);
-  const std::string url = descriptor.at("url").get<std::string>();
+  const std::string& url = descriptor.url;
   nlohmann::json facts;
   const bool exchanged = exchange(
       options, what, url, std::string(), &trustedHosts,
@@ -144,8 +144,8 @@ void downloadAndVerify(const ProbeOptions& options, const std::string& what,
     std::string found = std::to_string(verify.bytesSeen()) + " bytes";
     if (verify.bytesSeen() == verify.expectedSize()) found += " with sha256 " + verify.actualSha256();
     entry.problems.push_back({what + " " + url,
-                              descriptor.at("sizeBytes").get<std::string>() + " bytes with sha256 " +
-                                  descriptor.at("sha256").get<std::string>(),
+                              std::to_string(descriptor.size) + " bytes with sha256 " +
+                                  descriptor.sha256,
                               found, failure.what()});
     return;
   }
@@ -184,8 +184,8 @@ void probeManifest(const ProbeOptions& options, const std::string& hosts, const 
                         (verdict.updatesOwnVersion ? " (an update for shells of version "
                                                    : " (no update for shells of version ") +
                         std::to_string(options.shellVersion) + ")" + signatureNote(entry);
-  if (!verdict.shell.is_null() && !options.noDownload) {
-    downloadAndVerify(options, "shell", verdict.shell, hosts, "shell", entry, summary);
+  if (verdict.shell && !options.noDownload) {
+    downloadAndVerify(options, "shell", *verdict.shell, hosts, "shell", entry, summary);
   }
   const double total =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
@@ -223,7 +223,7 @@ void probePackage(const ProbeOptions& options, const std::string& hosts, const T
   const std::string checkUrl = "https://" + options.checkHost + kCheckTarget;
   nlohmann::json answer;
   const bool checked = fetchDocument(options, "check", checkUrl,
-                                     cv::buildCheckRequest(config, packageId), entry, answer, facts);
+                                     cv::buildCheckRequest(cv::readGameConfig(config, packageId), packageId), entry, answer, facts);
   entry.facts["check"] = facts;
   if (!checked) return;
   try {
@@ -238,7 +238,8 @@ void probePackage(const ProbeOptions& options, const std::string& hosts, const T
   }
   summary += ", check authorized";
   if (!options.noDownload) {
-    downloadAndVerify(options, "installer", config.at("installer"), hosts, packageId + " installer",
+    downloadAndVerify(options, "installer", cv::readGameConfig(config, packageId).installer, hosts,
+                      packageId + " installer",
                       entry, summary);
   }
   const double total =

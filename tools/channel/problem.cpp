@@ -2,7 +2,7 @@
 #include "core/messages.hpp"
 
 #include "core/error.hpp"
-#include "net/rule_error.hpp"
+#include "net/rules/rule_error.hpp"
 
 namespace zrq::channel {
 
@@ -66,6 +66,21 @@ nlohmann::json Problem::toJson() const {
   if (!player.empty()) out["playerMessage"] = player;
   if (!effect.empty()) out["effect"] = effect;
   return out;
+}
+
+Problem problemFromViolation(const cv::Violation& violation, const nlohmann::json& doc) {
+  Problem problem;
+  problem.field = violation.rule->field;
+  problem.limit = violation.rule->limit;
+  if (violation.libraryError.empty()) {
+    problem.player = violation.rule->message;
+    if (const nlohmann::json* value = memberAt(doc, problem.field)) problem.found = describeValue(*value);
+  } else {
+    // The shell cannot read the member at all: its general failure.
+    problem.found = violation.libraryError;
+    problem.player = cv::msg::kUnexpectedFailure;
+  }
+  return problem;
 }
 
 Problem problemFromException(const std::exception_ptr& error, const nlohmann::json* doc,

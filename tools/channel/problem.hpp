@@ -5,6 +5,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include "net/rules/document_rules.hpp"
+
 namespace zrq::channel {
 
 // One thing wrong with a document, a file or an answer: which field, what the
@@ -27,6 +29,10 @@ struct Problem {
 // document judged, so the value found under the failing field can be shown.
 Problem problemFromException(const std::exception_ptr& error, const nlohmann::json* doc,
                              const std::string& fallbackField);
+
+// A broken rule of a document, as the rule itself words it; doc is the
+// document it judged, whose value under the rule's field is quoted.
+Problem problemFromViolation(const cv::Violation& violation, const nlohmann::json& doc);
 
 // A JSON value as an operator would quote it: short, with its type and UTF-8 length.
 std::string describeValue(const nlohmann::json& value);

@@ -2,7 +2,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "net/range_answer.hpp"
+#include "net/rules/range_answer.hpp"
 
 namespace zrq::channel {
 

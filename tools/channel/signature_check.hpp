@@ -6,7 +6,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "net/document_signature.hpp"
+#include "net/rules/document_signature.hpp"
 #include "report.hpp"
 
 namespace zrq::channel {

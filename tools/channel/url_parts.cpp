@@ -1,5 +1,8 @@
 #include "url_parts.hpp"
 
+#include "core/messages.hpp"
+#include "net/rules/rule_error.hpp"
+
 #include <memory>
 
 #include <curl/curl.h>
@@ -54,7 +57,8 @@ std::optional<UrlParts> splitUrl(const std::string& url) {
 
 void checkUrlAsShell(const std::string& url, const std::string* trustedHosts) {
   const std::optional<UrlParts> parts = splitUrl(url);
-  cv::ensure(parts.has_value(), cv::NetworkFailure, "下载地址无效");
+  cv::ensureRule(parts.has_value(), cv::NetworkFailure, cv::msg::kBadUrl, "url",
+                 "an absolute URL: scheme, host and path");
   cv::checkRequestUrlAgainst(parts->request, trustedHosts);
 }
 

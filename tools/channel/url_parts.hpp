@@ -3,7 +3,7 @@
 #include <optional>
 #include <string>
 
-#include "net/request_url.hpp"
+#include "net/rules/request_url.hpp"
 
 namespace zrq::channel {
 

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "core/error.hpp"
+#include "rule_tables.hpp"
 
 namespace zrq::channel {
 namespace {
@@ -74,19 +75,15 @@ TEST(JudgeGameConfig, TheShellsRulesThenTheDownloadHost) {
 TEST(JudgeShellManifest, NoShellIsNeededUntilTheVersionIsAboveTheShells) {
   const ManifestVerdict same = judgeShellManifest(manifest("2"), 2, kHosts);
   EXPECT_TRUE(same.problems.empty());
-  EXPECT_TRUE(same.shell.is_null());
+  EXPECT_FALSE(same.shell.has_value());
   EXPECT_EQ(same.versionCode, 2u);
-
-  const ManifestVerdict newer = judgeShellManifest(manifest("3"), 2, kHosts);
-  ASSERT_EQ(newer.problems.size(), 1u);
-  EXPECT_EQ(newer.problems[0].player, cv::msg::kUnexpectedFailure);  // "shell" missing
 }
 
 TEST(JudgeShellManifest, AnAnnouncedShellIsJudgedAsOlderShellsTakeIt) {
   const ManifestVerdict older = judgeShellManifest(manifest("2", shellDescriptor()), 2, kHosts);
   EXPECT_TRUE(older.problems.empty());
   EXPECT_FALSE(older.updatesOwnVersion);
-  EXPECT_EQ(older.shell.at("versionCode"), 2);
+  EXPECT_EQ(older.shell->size, 5u);
 
   const ManifestVerdict msi = judgeShellManifest(manifest("2", shellDescriptor("msi")), 2, kHosts);
   ASSERT_EQ(msi.problems.size(), 1u);
@@ -98,10 +95,47 @@ TEST(JudgeShellManifest, AnAnnouncedShellIsJudgedAsOlderShellsTakeIt) {
   ASSERT_EQ(elsewhere.problems.size(), 1u);
   EXPECT_EQ(elsewhere.problems[0].field, "shell.url");
   EXPECT_TRUE(elsewhere.updatesOwnVersion);
+}
 
-  const ManifestVerdict badVersion = judgeShellManifest(manifest("03"), 2, kHosts);
-  EXPECT_EQ(badVersion.problems.at(0).field, "versionCode");
-  EXPECT_EQ(badVersion.problems.at(0).player, "安装助手版本信息无效");
+// Every problem the toolkit lists, as the shared tables (tests/rules) say:
+// the first rule the shell would throw comes first.
+std::vector<std::pair<std::string, std::string>> expectedProblems(const cv::testing::RuleCase& c) {
+  std::vector<std::pair<std::string, std::string>> expected;
+  const nlohmann::json list = c.toolkit.is_null() ? (c.expect.is_null() ? json::array() : json::array({c.expect}))
+                                                  : c.toolkit;
+  for (const json& problem : list) {
+    expected.emplace_back(problem.at(0).get<std::string>(),
+                          problem.at(2) == "library" ? std::string(cv::msg::kUnexpectedFailure)
+                                                     : cv::testing::messageNamed(problem.at(2)));
+  }
+  return expected;
+}
+
+void expectProblems(const cv::testing::RuleCase& c, const std::vector<Problem>& problems) {
+  SCOPED_TRACE(c.name);
+  if (c.expect == "library" && c.toolkit.is_null()) {
+    ASSERT_FALSE(problems.empty());
+    EXPECT_EQ(problems.front().player, cv::msg::kUnexpectedFailure);
+    return;
+  }
+  std::vector<std::pair<std::string, std::string>> listed;
+  for (const Problem& problem : problems) listed.emplace_back(problem.field, problem.player);
+  EXPECT_EQ(listed, expectedProblems(c));
+  for (const Problem& problem : problems) {
+    if (problem.player != cv::msg::kUnexpectedFailure) EXPECT_FALSE(problem.limit.empty()) << problem.field;
+  }
+}
+
+TEST(JudgeTables, ConfigurationsAsTheShellJudgesThem) {
+  const std::string id = cv::testing::ruleTable("game_config").at("packageId");
+  for (const auto& c : cv::testing::ruleCases("game_config"))
+    expectProblems(c, judgeGameConfig(c.document, id, "files.zrq.test"));
+}
+
+TEST(JudgeTables, ManifestsAsTheShellJudgesThem) {
+  const std::uint32_t own = cv::testing::ruleTable("shell_manifest").at("ownVersion");
+  for (const auto& c : cv::testing::ruleCases("shell_manifest"))
+    expectProblems(c, judgeShellManifest(c.document, own, "files.zrq.test").problems);
 }
 
 }  // namespace

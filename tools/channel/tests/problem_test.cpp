@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "core/error.hpp"
-#include "net/rule_error.hpp"
+#include "net/rules/rule_error.hpp"
 
 namespace zrq::channel {
 namespace {

@@ -4,7 +4,7 @@
 #include "core/error.hpp"
 #include "core/messages.hpp"
 #include "channel_keys_file.hpp"
-#include "net/document_signature.hpp"
+#include "net/rules/document_signature.hpp"
 #include "signature_check.hpp"
 
 namespace zrq::channel {
