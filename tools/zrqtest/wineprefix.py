@@ -2,9 +2,6 @@
 with its own persistent wineserver. Wine processes never get the caller's pipes:
 their output goes to files under the prefix's log directory."""
 
-import getpass
-import hashlib
-import json
 import os
 import shutil
 import subprocess
@@ -13,9 +10,16 @@ from pathlib import Path
 
 from . import wine_process
 from .loader_fault import is_loader_fault
+from .layout import ProductLayout
 from .paths import WINE, WINESERVER, exe_bits, wine_version
 
 FONT_SUBSTITUTES = r"HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontSubstitutes"
+SYSTEM_LINK = r"HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink"
+# The Chinese font the setup script installs, as a font link names it: file, face.
+CHINESE_FONT = ("wqy-microhei.ttc", "WenQuanYi Micro Hei")
+# Faces Wine's window texts use: the message and caption fonts (Tahoma), the old
+# dialog face and the newer Windows one. Windows links each to its CJK fonts.
+LINKED_FACES = ("Tahoma", "Microsoft Sans Serif", "Segoe UI")
 X11_DRIVER = r"HKCU\Software\Wine\X11 Driver"
 DESKTOP = r"HKCU\Control Panel\Desktop"
 SETUP_DIR = "C:\\dl"
@@ -62,7 +66,7 @@ def wine_env(prefix, display=None, extra=None):
     return env
 
 
-class WinePrefix:
+class WinePrefix(ProductLayout):
     """A prefix directory plus the helpers the tests read it with."""
 
     def __init__(self, path, display=None, log_dir=None):
@@ -167,98 +171,6 @@ class WinePrefix:
             written.append(target)
         return written
 
-    # -- paths on the Linux side -----------------------------------------------------
-
-    @property
-    def drive_c(self):
-        return self.path / "drive_c"
-
-    @property
-    def user_name(self):
-        users = self.drive_c / "users"
-        candidates = [p.name for p in users.iterdir() if p.is_dir() and p.name != "Public"] \
-            if users.is_dir() else []
-        preferred = getpass.getuser()
-        if preferred in candidates or not candidates:
-            return preferred
-        return candidates[0]
-
-    @property
-    def local_appdata(self):
-        return self.drive_c / "users" / self.user_name / "AppData" / "Local"
-
-    @property
-    def sdk_root(self):
-        return self.local_appdata / "CorvaneSDK"
-
-    def unix_path(self, windows_path):
-        """Linux path of a C:\\ path of this prefix."""
-        p = windows_path.replace("/", "\\")
-        if p[:3].upper() != "C:\\":
-            raise ValueError("not a C: path: %r" % windows_path)
-        return self.drive_c.joinpath(*[part for part in p[3:].split("\\") if part])
-
-    @staticmethod
-    def windows_path(unix_path):
-        """The Z: form of a Linux path, as Wine programs see it."""
-        return "Z:" + str(Path(unix_path).resolve()).replace("/", "\\")
-
-    # -- what the shell leaves behind ------------------------------------------------
-
-    def attempt_logs(self):
-        """The attempt logs, oldest first: list of dicts {"path", "name", "text", "data"}."""
-        logs_dir = self.sdk_root / "logs"
-        if not logs_dir.is_dir():
-            return []
-        out = []
-        for path in sorted(logs_dir.glob("*.json"), key=lambda p: (p.stat().st_mtime_ns, p.name)):
-            raw = path.read_bytes()
-            text = raw.decode("utf-8")
-            out.append({"path": path, "name": path.name, "raw": raw, "text": text,
-                        "data": json.loads(text)})
-        return out
-
-    def channel_record_path(self, app_id):
-        return self.sdk_root / "apps" / app_id / "channel.json"
-
-    def channel_record(self, app_id):
-        """Raw bytes of apps/<appId>/channel.json, or None when it does not exist."""
-        path = self.channel_record_path(app_id)
-        return path.read_bytes() if path.is_file() else None
-
-    def kept_path(self, payload, owner="1234"):
-        """Where a download's kept bytes lie: temp\\partial\\<owner>-<sha256>-<size>, owner
-        the package id (or "shell" for a newer shell)."""
-        name = "%s-%s-%d" % (owner, hashlib.sha256(payload).hexdigest(), len(payload))
-        return self.sdk_root / "temp" / "partial" / name
-
-    def staging_dirs(self):
-        temp = self.sdk_root / "temp"
-        return sorted(p for p in temp.iterdir()) if temp.is_dir() else []
-
-    @property
-    def installer_run_path(self):
-        """Where the stand-in installer (tools/test-installer) records its run."""
-        return self.local_appdata / "ZRQSampleGame" / "installer-run.json"
-
-    def installer_run(self):
-        """What the stand-in installer recorded when it ran: commandLine, arguments,
-        currentDirectory, modulePath; None when it did not run."""
-        path = self.installer_run_path
-        return json.loads(path.read_text(encoding="utf-8")) if path.is_file() else None
-
-    def wait_installer_run(self, timeout=15.0):
-        """installer_run(), waiting for it: the shell does not wait for its installer."""
-        deadline = time.monotonic() + timeout
-        while True:
-            try:
-                run = self.installer_run()
-            except ValueError:  # still being written
-                run = None
-            if run is not None or time.monotonic() >= deadline:
-                return run
-            time.sleep(0.05)
-
     # -- copies --------------------------------------------------------------------
 
     def clone(self, dest, display=None):
@@ -314,7 +226,9 @@ def build_template(path, display, ca_install_exe, ca_pem):
     try:
         prefix.run(["wineboot", "-i"], timeout=180, stem="wineboot")
         for name in ("MS Shell Dlg", "MS Shell Dlg 2"):
-            prefix.reg_add(FONT_SUBSTITUTES, name, "WenQuanYi Micro Hei")
+            prefix.reg_add(FONT_SUBSTITUTES, name, CHINESE_FONT[1])
+        for face in LINKED_FACES:
+            prefix.reg_add(SYSTEM_LINK, face, ",".join(CHINESE_FONT), "REG_MULTI_SZ")
         prefix.reg_add(X11_DRIVER, "Decorated", "N")
         prefix.reg_add(X11_DRIVER, "Managed", "N")
         prefix.run([ca_install_exe, prefix.windows_path(ca_pem)], stem="ca-install")
