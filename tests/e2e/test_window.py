@@ -9,13 +9,15 @@ import pytest
 from install_support import APP_ID, kept_name, only_log
 from zrqtest import Gate
 from window_support import check_first_window, stalled_session
+from zrqtest.png import read_bmp
+from zrqtest.vocabulary import msg
 
-EARLY_STATUS = ("正在准备安装…", "正在获取游戏安装信息…")
+EARLY_STATUS = (msg.kPreparing, msg.kFetchingInfo)
 PBS_MARQUEE = 0x08
-DOWNLOADING = "正在下载安装文件… "
-RETRYING = "网络中断，正在重试… "
-CHECKING_KEPT = "正在校验已下载的部分… "
-CHECKING_COPY = "正在校验已下载的安装文件… "
+DOWNLOADING = msg.kDownloading
+RETRYING = msg.kReconnecting
+CHECKING_KEPT = msg.kCheckingKept
+CHECKING_COPY = msg.kCheckingCopy
 ATTEMPT = "0000000A-0000-4000-8000-00000000000A"
 
 
@@ -39,6 +41,25 @@ def test_first_window_at_96_dpi(shell, host, tmp_path):
     gate.release()
 
 
+def test_chinese_status_is_drawn_in_glyphs(shell, host, tmp_path):
+    """Two failures whose messages are equally long but differ in their characters:
+    drawn with a font that lacks the glyphs, both are the same row of boxes."""
+    messages = (msg.kBadAppId, msg.kBadGameInfo)
+    assert len(messages[0]) == len(messages[1]) and messages[0] != messages[1]
+    pictures = []
+    for overrides, message in zip(({"appId": ""}, {"displayName": 5}), messages):
+        host.publish_package(1234, **overrides)
+        proc = shell.start()
+        proc.wait_status(message)
+        bmp = tmp_path / ("failure-%d.bmp" % len(pictures))
+        assert shell.driver.screenshot(bmp)["saved"]
+        pictures.append(read_bmp(bmp.read_bytes()))
+        proc.click()
+        assert proc.wait(15) == 1
+    assert pictures[0][:2] == pictures[1][:2]
+    assert pictures[0][2] != pictures[1][2]
+
+
 @pytest.mark.dpi(144)
 def test_first_window_at_144_dpi(shell, host):
     st, gate = check_first_window(shell, host, (900, 308), (36, 39, 818, 69), (36, 120, 818, 30),
@@ -48,8 +69,8 @@ def test_first_window_at_144_dpi(shell, host):
 
 
 @pytest.mark.parametrize("name,publish,message", [
-    pytest.param("Game_Setup_pc1234.exe", False, "下载不可用或地址过期，请重试", id="config-404"),
-    pytest.param("setup.exe", True, "安装文件名称不完整，请重新下载", id="name-without-id"),
+    pytest.param("Game_Setup_pc1234.exe", False, msg.kNotAvailable, id="config-404"),
+    pytest.param("setup.exe", True, msg.kBadFileName, id="name-without-id"),
 ])
 def test_failure_shows_message_and_close_until_closed(shell, host, prefix, name, publish, message):
     if publish:
@@ -57,7 +78,7 @@ def test_failure_shows_message_and_close_until_closed(shell, host, prefix, name,
     proc = shell.start(name=name)
     proc.wait_window()
     st = proc.wait_status(message)
-    assert (st["button"], st["buttonEnabled"]) == ("关闭", True)
+    assert (st["button"], st["buttonEnabled"]) == (msg.kCloseButton, True)
     time.sleep(1.0)
     st = proc.state()
     assert st["found"] and st["status"] == message and proc.running
@@ -72,12 +93,12 @@ def test_failure_shows_message_and_close_until_closed(shell, host, prefix, name,
 @pytest.mark.parametrize("action", ["enter", "click", "close"])
 def test_cancel_while_fetching(shell, host, prefix, action):
     proc, gate = stalled_session(shell, host)
-    proc.wait_status("正在获取游戏安装信息…")
+    proc.wait_status(msg.kFetchingInfo)
     if action == "enter":
         proc.key("esc")
         time.sleep(0.5)
         st = proc.state()
-        assert st["found"] and (st["button"], st["buttonEnabled"]) == ("取消", True)
+        assert st["found"] and (st["button"], st["buttonEnabled"]) == (msg.kCancelButton, True)
         assert proc.running
         proc.key("enter")
     elif action == "click":
@@ -85,7 +106,7 @@ def test_cancel_while_fetching(shell, host, prefix, action):
     else:
         proc.close()
     st = proc.wait_for(lambda s: s["buttonEnabled"] is False, timeout=5)
-    assert st["found"] and st["button"] == "取消"
+    assert st["found"] and st["button"] == msg.kCancelButton
     time.sleep(0.5)
     assert proc.state()["found"], "the window closed before the session ended"
     gate.release()
@@ -103,11 +124,11 @@ def test_download_shows_percent_then_closes(shell, host, prefix, installer_bytes
     assert proc.wait(60) == 0
     # States caught while the window was being destroyed have no texts.
     seen = [s for s in watch.stop() if s["found"] and s["status"] is not None]
-    downloading = [s for s in seen if s["status"].startswith("正在下载安装文件… ")]
+    downloading = [s for s in seen if s["status"].startswith(msg.kDownloading)]
     assert len(downloading) >= 3, [s["status"] for s in seen]
     percents = []
     for s in downloading:
-        m = re.fullmatch(r"正在下载安装文件… (\d+)%", s["status"])
+        m = re.fullmatch(re.escape(msg.kDownloading) + r"(\d+)%", s["status"])
         assert m, s["status"]
         # The driver reads the text before the bar: a tick in between moves the bar on.
         # A tick that changes the text makes the driver read again.
@@ -117,9 +138,9 @@ def test_download_shows_percent_then_closes(shell, host, prefix, installer_bytes
     assert percents == sorted(percents) and 0 < percents[-1] <= 100
     # The worker may verify and launch between two ticks, so the window can close straight
     # from a percentage; whatever it showed after the download belongs to the later stages.
-    last = max(i for i, s in enumerate(seen) if s["status"].startswith("正在下载安装文件… "))
+    last = max(i for i, s in enumerate(seen) if s["status"].startswith(msg.kDownloading))
     after = seen[last + 1:]
-    assert {s["status"] for s in after} <= {"正在校验安装文件…", "正在启动安装程序…"}
+    assert {s["status"] for s in after} <= {msg.kVerifying, msg.kLaunching}
 
 
 def test_cancel_during_download_disables_button_and_closes_after(shell, host, prefix):
@@ -128,7 +149,7 @@ def test_cancel_during_download_disables_button_and_closes_after(shell, host, pr
                                   installer_behaviour={"stall_at": 200_000, "stall": gate})
     proc = shell.start()
     proc.wait_window()
-    proc.wait_for(lambda s: (s["status"] or "").startswith("正在下载安装文件… "), timeout=15)
+    proc.wait_for(lambda s: (s["status"] or "").startswith(msg.kDownloading), timeout=15)
     host.wait_for_request("files", host.installer_target(config))
     proc.click()
     st = proc.wait_for(lambda s: s["buttonEnabled"] is False, timeout=5)
@@ -176,7 +197,7 @@ def test_cancel_during_a_wait_ends_the_run_at_once(shell, host, prefix, installe
     st = proc.wait_for(lambda s: percent_after(RETRYING, s) is not None, timeout=10)
     expected = cut * 100 // len(installer_bytes)
     assert (percent_after(RETRYING, st), st["progress"]) == (expected, expected)
-    assert (st["button"], st["buttonEnabled"]) == ("取消", True)
+    assert (st["button"], st["buttonEnabled"]) == (msg.kCancelButton, True)
     clicked = time.monotonic()
     proc.click()
     assert proc.wait(20) == 2

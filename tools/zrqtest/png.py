@@ -4,7 +4,8 @@ import struct
 import zlib
 
 
-def bmp_to_png(bmp_bytes):
+def read_bmp(bmp_bytes):
+    """(width, height, rows top to bottom, each row's RGB bytes)."""
     if bmp_bytes[:2] != b"BM":
         raise ValueError("not a BMP file")
     offset = struct.unpack_from("<I", bmp_bytes, 10)[0]
@@ -15,15 +16,20 @@ def bmp_to_png(bmp_bytes):
     bottom_up = height > 0
     height = abs(height)
     stride = (width * 3 + 3) & ~3
-    raw = bytearray()
+    rows = []
     for y in range(height):
         row_index = height - 1 - y if bottom_up else y
         start = offset + row_index * stride
-        row = bmp_bytes[start:start + width * 3]
-        raw.append(0)  # filter: none
-        for x in range(0, len(row), 3):
-            b, g, r = row[x], row[x + 1], row[x + 2]
-            raw += bytes((r, g, b))
+        bgr = bmp_bytes[start:start + width * 3]
+        rgb = bytearray(len(bgr))
+        rgb[0::3], rgb[1::3], rgb[2::3] = bgr[2::3], bgr[1::3], bgr[0::3]
+        rows.append(bytes(rgb))
+    return width, height, rows
+
+
+def bmp_to_png(bmp_bytes):
+    width, height, rows = read_bmp(bmp_bytes)
+    raw = b"".join(b"\0" + row for row in rows)  # filter: none
 
     def chunk(kind, data):
         return (struct.pack(">I", len(data)) + kind + data +
@@ -31,7 +37,7 @@ def bmp_to_png(bmp_bytes):
 
     ihdr = struct.pack(">IIBBBBB", width, height, 8, 2, 0, 0, 0)
     return (b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", ihdr) +
-            chunk(b"IDAT", zlib.compress(bytes(raw), 9)) + chunk(b"IEND", b""))
+            chunk(b"IDAT", zlib.compress(raw, 9)) + chunk(b"IEND", b""))
 
 
 def convert(bmp_path, png_path):
