@@ -12,6 +12,7 @@ from zrqtest.tls import issue_server_certificate
 
 from channel_tree import (CHECK_HOST, FILE_HOST, entries_by_name, make_installer, player_messages,
                           publish_package, publish_shell, stored_installer)
+from zrqtest.vocabulary import msg
 
 GOOD = "1001"
 SWAPPED_INSTALLER = "1002"   # the stored installer replaced by other bytes of the same size
@@ -70,14 +71,14 @@ def test_check_finds_the_faults_that_lie_in_the_tree(channel_tool, faulty_host):
 
     (swapped,) = config(SWAPPED_INSTALLER)["problems"]
     assert swapped["field"] == "installer file"
-    assert swapped["playerMessage"] == "安装文件校验失败，请重试"
+    assert swapped["playerMessage"] == msg.kVerifyFailed
     assert "has sha256" in swapped["found"]
 
     (broken,) = config(BROKEN_RULE)["problems"]
     assert broken["field"] == "displayName"
     assert "256 bytes" in broken["limit"]
     assert "(258 bytes)" in broken["found"]
-    assert broken["playerMessage"] == "游戏信息无效"
+    assert broken["playerMessage"] == msg.kBadGameInfo
 
 
 def test_probe_finds_every_fault(channel_tool, faulty_host, refusing_check, tls):
@@ -91,20 +92,20 @@ def test_probe_finds_every_fault(channel_tool, faulty_host, refusing_check, tls)
     assert [name for name, entry in entries.items() if entry["warnings"]] == [
         "package " + RANGES_IGNORED]
 
-    assert player_messages(package(SWAPPED_INSTALLER)) == ["安装文件校验失败，请重试"]
-    assert player_messages(package(BROKEN_RULE)) == ["游戏信息无效"]
+    assert player_messages(package(SWAPPED_INSTALLER)) == [msg.kVerifyFailed]
+    assert player_messages(package(BROKEN_RULE)) == [msg.kBadGameInfo]
     assert "displayName" in package(BROKEN_RULE)["problems"][0]["field"]
 
     (redirect,) = package(REDIRECTED)["problems"]
-    assert redirect["playerMessage"] == "下载不可用或地址过期，请重试"
+    assert redirect["playerMessage"] == msg.kNotAvailable
     assert "status 302" in redirect["found"] and REDIRECT_TARGET in redirect["found"]
     assert package(REDIRECTED)["configuration"]["redirect"] == REDIRECT_TARGET
 
     (missing,) = package(MISSING)["problems"]
-    assert missing["playerMessage"] == "下载不可用或地址过期，请重试"
+    assert missing["playerMessage"] == msg.kNotAvailable
     assert package(MISSING)["configuration"]["status"] == 404
 
-    assert player_messages(package(REFUSED)) == ["当前渠道暂不允许下载"]
+    assert player_messages(package(REFUSED)) == [msg.kChannelDisabled]
     # A configuration the shell refuses is never followed by a check; a refused one is.
     checked = sorted(json.loads(r.body)["packageId"] for r in refusing_check.check_requests())
     assert checked == sorted([GOOD, SWAPPED_INSTALLER, REFUSED, RANGES_IGNORED])
@@ -132,7 +133,7 @@ def test_probe_refuses_a_certificate_for_another_name(channel_tool, faulty_host,
     assert code == 1
     for name in ("manifest", "package " + GOOD):
         (problem,) = entries_by_name(report)[name]["problems"]
-        assert problem["playerMessage"] == "网络请求失败，请重试"
+        assert problem["playerMessage"] == msg.kRequestFailed
         assert "certificate" in problem["found"].lower() or "ssl" in problem["found"].lower()
 
 
@@ -146,6 +147,6 @@ def test_the_shell_shows_what_probe_named(channel_tool, channel_shell, faulty_ho
     proc = channel_shell.start(name="Game_Setup_pc%s.exe" % package_id)
     proc.wait_window(30)
     status = proc.wait_status(predicted, timeout=60)
-    assert (status["button"], status["buttonEnabled"]) == ("关闭", True)
+    assert (status["button"], status["buttonEnabled"]) == (msg.kCloseButton, True)
     proc.click()
     assert proc.wait(30) == 1

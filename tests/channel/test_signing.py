@@ -14,8 +14,9 @@ from zrqtest.channel_fixtures import FileHostSite, NginxFileHost
 
 from channel_tree import (CHECK_HOST, FILE_HOST, entries_by_name, make_installer,
                           player_messages, publish_package, publish_shell, read_config)
+from zrqtest.vocabulary import msg
 
-INVALID = "安装信息签名无效"
+INVALID = msg.kSignatureInvalid
 DAY = 86400
 
 
@@ -131,6 +132,6 @@ def test_sign_refuses_a_document_the_shell_refuses(channel_tool, keys, work_dir,
     assert [entries[name]["ok"] for name in (
         "pc/shell/latest.json", "pc/config/1001.json", "pc/config/1002.json")] == [
         False, True, False]
-    assert player_messages(entries["pc/config/1002.json"]) == ["游戏信息无效"]
+    assert player_messages(entries["pc/config/1002.json"]) == [msg.kBadGameInfo]
     assert broken.read_bytes() == before
     assert "signature" in read_config(root / "pc/config/1001.json")

@@ -9,11 +9,12 @@ from pathlib import Path
 
 from zrqtest.paths import wine_version
 from zrqtest.testhost import sha256_hex
+from zrqtest.vocabulary import msg
 
 SOURCES = Path(__file__).resolve().parents[2] / "src"
 APP_ID = "game_1"
 ATTEMPT_ID = re.compile(r"[0-9A-F-]{36}")
-INSTALLER_START_FAILED = "安装程序未启动或已取消授权"
+INSTALLER_START_FAILED = msg.kInstallerNotStarted
 # What starting a file that is no program fails with: ERROR_BAD_EXE_FORMAT (193)
 # on Windows and under Wine 8, which the x64 run checks; Wine 10 gives
 # ERROR_INVALID_HANDLE (6) instead.
@@ -62,7 +63,7 @@ def failed_run(proc, message, code=1):
     """Waits for the failure text with its Close button, closes, returns nothing."""
     proc.wait_window(30)
     st = proc.wait_status(message, timeout=60)
-    assert (st["button"], st["buttonEnabled"]) == ("关闭", True)
+    assert (st["button"], st["buttonEnabled"]) == (msg.kCloseButton, True)
     proc.click()
     assert proc.wait(30) == code
 
@@ -101,7 +102,7 @@ def expect_failure(proc, prefix, message, sdk_code, timeout=30):
     with exit code 1 and one attempt log "failed" with sdk_code."""
     proc.wait_window(30)
     st = proc.wait_status(message, timeout)
-    assert (st["button"], st["buttonEnabled"]) == ("关闭", True)
+    assert (st["button"], st["buttonEnabled"]) == (msg.kCloseButton, True)
     proc.click()
     assert proc.wait(30) == 1
     logs = [log["data"] for log in prefix.attempt_logs()]
@@ -118,7 +119,7 @@ def run_to_end(proc, timeout=60.0):
         if proc.poll() is not None:
             return proc.poll(), message
         st = proc.state()
-        if st.get("found") and st.get("button") == "关闭" and st.get("buttonEnabled"):
+        if st.get("found") and st.get("button") == msg.kCloseButton and st.get("buttonEnabled"):
             message = st.get("status")
             proc.click()
             try:

@@ -5,6 +5,7 @@ import pytest
 
 from install_support import (APP_ID, INSTALLER_START_FAILED, NOT_A_PROGRAM_ERROR, assert_log,
                              assert_staging_cleaned, failed_run, seed_record)
+from zrqtest.vocabulary import msg
 
 NOT_AN_EXECUTABLE = bytes((i * 31 + 17) & 0xFF for i in range(4096))
 
@@ -68,7 +69,7 @@ def test_record_lock_held_elsewhere_leaves_the_record_alone(shell, host, prefix,
     seed_record(prefix, previous)
     with driver.hold_mutex("Local\\CorvaneSDK-" + APP_ID, 120_000) as holder:
         assert holder.held
-        failed_run(shell.start(), "Channel record is being written")
+        failed_run(shell.start(), msg.kRecordBeingWritten)
     assert prefix.channel_record(APP_ID) == previous
     assert prefix.installer_run() is None
     assert_staging_cleaned(prefix)
@@ -104,7 +105,7 @@ def test_a_record_held_open_for_long_fails_the_run_and_stays_as_it_was(shell, ho
     seed_record(prefix, b'{"channelCode":"old"}')
     with driver.hold_file(RECORD % prefix.user_name, 20000, 60000) as holder:
         assert holder.held
-        failed_run(shell.start(env=WINDOWS_SHARING), "Atomic write failed")
+        failed_run(shell.start(env=WINDOWS_SHARING), msg.kAtomicWriteFailed)
     assert prefix.channel_record(APP_ID) == b'{"channelCode":"old"}'
     assert prefix.installer_run() is None
     assert not list(prefix.channel_record_path(APP_ID).parent.glob("*.tmp"))

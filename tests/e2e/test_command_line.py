@@ -5,22 +5,15 @@ import time
 import pytest
 
 from zrqtest import Gate
+from zrqtest.vocabulary import msg
 
+# One command line for each way a rejection arises (an unknown word, a number
+# out of range, an option without its value); every variant of the rule is in
+# tests/unit/rules/command_line_test.cpp.
 REJECTED = [
     pytest.param(["--bogus"], id="unknown-switch"),
-    pytest.param(["extra"], id="positional"),
-    pytest.param(["--UPDATE-HOPS", "1"], id="upper-case-option"),
     pytest.param(["--update-hops", "4"], id="hops-4"),
-    pytest.param(["--update-target", "4294967296"], id="target-over-32-bits"),
-    pytest.param(["--update-target", "99999999999999999999999"], id="target-over-64-bits"),
-    pytest.param(["--update-target", "-1"], id="target-minus"),
-    pytest.param(["--update-target", "+1"], id="target-plus"),
-    pytest.param(["--update-target", "0x10"], id="target-hex"),
-    pytest.param(["--update-target", ""], id="target-empty"),
-    pytest.param(["--update-target", "1 "], id="target-trailing-space"),
     pytest.param(["--update-hops", "1", "--update-target"], id="target-without-value"),
-    pytest.param(["--update-hops"], id="hops-without-value"),
-    pytest.param(["--update-ready"], id="ready-without-value"),
 ]
 
 
@@ -48,7 +41,7 @@ def test_accepted_command_line_starts_the_session(shell, host, args):
     host.publish_package(1234, config_behaviour={"stall_headers": gate})
     proc = shell.start(args)
     st = proc.wait_window()
-    assert st["caption"] == "游戏安装助手"
+    assert st["caption"] == msg.kWindowCaption
     host.wait_for_request("files", "/pc/config/1234.json")
     gate.release()
 
@@ -57,7 +50,7 @@ def test_highest_target_is_accepted_and_judged_by_the_session(shell, host):
     # 4294967295 passes the parser; the session then finds its own version too old.
     proc = shell.start(["--update-target", "4294967295"])
     proc.wait_window()
-    assert proc.wait_status("更新文件版本不匹配")["button"] == "关闭"
+    assert proc.wait_status(msg.kUpdateTargetMismatch)["button"] == msg.kCloseButton
     host.assert_no_request("files", "/pc/shell/latest.json")
 
 
@@ -66,8 +59,8 @@ def test_update_ready_takes_the_next_argument_verbatim(shell, host):
     # refuses that name.
     proc = shell.start(["--update-ready", "--update-hops", "--update-hops", "2"])
     proc.wait_window()
-    st = proc.wait_status("安装助手交接参数无效")
-    assert st["button"] == "关闭"
+    st = proc.wait_status(msg.kBadHandoffArguments)
+    assert st["button"] == msg.kCloseButton
     proc.click()
     assert proc.wait(15) == 1
 
@@ -90,7 +83,7 @@ def test_exit_1_after_a_failure_is_closed(shell, host):
     host.refuse("1234", "CHANNEL_DISABLED")
     proc = shell.start()
     proc.wait_window()
-    proc.wait_status("当前渠道暂不允许下载")
+    proc.wait_status(msg.kChannelDisabled)
     proc.close()
     assert proc.wait(15) == 1
 

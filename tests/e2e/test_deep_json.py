@@ -9,8 +9,9 @@ import pytest
 
 from install_support import APP_ID, expect_failure
 from zrqtest.testhost import Response
+from zrqtest.vocabulary import limits, msg
 
-GENERAL_FAILURE = "安装准备失败，请重新下载后重试"
+GENERAL_FAILURE = msg.kUnexpectedFailure
 LIMIT = 64
 
 
@@ -53,7 +54,7 @@ def serve(host, installer_bytes, where, path, levels):
     else:
         body = document_with({"code": 1, "data": {"packageId": "1234"}}, path, levels)
         host.check_answer(Response(body=body))
-    assert len(body) <= 131072
+    assert len(body) <= limits.kJsonBodyLimit
     return config
 
 

@@ -12,6 +12,7 @@ import pytest
 
 from install_support import APP_ID
 from zrqtest.planting import PLANTED, marks, plant, system_dll_names
+from zrqtest.vocabulary import msg
 
 # Loaded by every process, or Wine's own: not DLLs anyone can plant for the shell.
 NOT_PLANTABLE = {"ntdll", "kernelbase", "kernel32", "winex11.drv", "game_setup_pc1234.exe"}
@@ -74,7 +75,7 @@ def test_the_planted_set_covers_every_dll_the_shell_loads(shell, host, prefix, d
     host.publish_package(1234, installer_bytes=b"not a program" * 64)
     proc = shell.start(env=WINDOWS_VERSIONS["windows-7"])
     proc.wait_window(30)
-    proc.wait_status("安装程序未启动或已取消授权", timeout=60)
+    proc.wait_status(msg.kInstallerNotStarted, timeout=60)
     names = {m["name"].lower() for m in driver.modules()}
     names = {n[:-4] if n.endswith(".dll") else n for n in names}
     assert "winhttp" in names and "bcrypt" in names
@@ -104,6 +105,6 @@ def test_a_system_dll_or_function_that_cannot_be_had_ends_the_shell(shell, host,
     if box:
         shown = driver.answer_message_box(60)
         assert [shown.get(key) for key in ("image", "caption", "texts", "pressed")] == [
-            "Game_Setup_pc1234.exe", "游戏安装助手", ["安装准备失败，请重新下载后重试"], True], shown
+            "Game_Setup_pc1234.exe", msg.kWindowCaption, [msg.kUnexpectedFailure], True], shown
     assert proc.wait(30) == 1
     assert marks(prefix) == {}

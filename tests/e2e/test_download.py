@@ -15,18 +15,19 @@ from install_support import (APP_ID, assert_log, assert_only_part_kept, assert_s
                              failed_run, kept_name, seed_record, windows_path)
 from zrqtest import Gate, Response
 from zrqtest.testhost import sha256_hex
+from zrqtest.vocabulary import msg
 
 OLD_RECORD = b'{"channelCode":"old-channel"}'
-SIZE_MISMATCH = "安装文件大小不匹配"
-VERIFY_FAILED = "安装文件校验失败，请重试"
-BROKEN = "下载中断，请重试"
+SIZE_MISMATCH = msg.kSizeMismatch
+VERIFY_FAILED = msg.kVerifyFailed
+BROKEN = msg.kDownloadBroken
 MARGIN = 1 << 20
 READ = 65536  # what WinHTTP hands over at a time under Wine
 HOUR = 3600
 
 
 def percent(state):
-    m = re.fullmatch(r"正在下载安装文件… (\d+)%", state.get("status") or "")
+    m = re.fullmatch(re.escape(msg.kDownloading) + r"(\d+)%", state.get("status") or "")
     return int(m.group(1)) if m else -1
 
 
@@ -135,7 +136,7 @@ def test_a_host_that_keeps_failing_ends_in_time_and_the_next_run_continues(
     took = time.time() - first.time
     print("\n%s: gave up %.1f s after the first request" % (later, took))
     assert took < bound
-    assert (st["button"], st["buttonEnabled"]) == ("关闭", True)
+    assert (st["button"], st["buttonEnabled"]) == (msg.kCloseButton, True)
     proc.click()
     assert proc.wait(30) == 1
     # The rest asked for at once, then after 1, 2, 4 and 8 s: five in a row without a byte.
@@ -276,7 +277,7 @@ def test_cancel_mid_download(shell, host, prefix):
     proc.wait_for(lambda s: percent(s) >= 12, timeout=60)
     proc.click()
     st = proc.wait_for(lambda s: not s["found"] or s["buttonEnabled"] is False, timeout=10)
-    assert st["found"] and st["button"] == "取消", st
+    assert st["found"] and st["button"] == msg.kCancelButton, st
     gate.release()
     assert proc.wait_gone(60), "the window stayed after the cancel"
     assert proc.wait(60) == 2
@@ -327,7 +328,7 @@ def test_too_little_free_space_fails_before_the_download(shell, host, prefix_on_
     # Fits the disk, but not with the 1 MiB margin on top.
     size = free - MARGIN + (256 << 10)
     config = host.publish_package(1234, installer={"sizeBytes": str(size)})
-    failed_run(shell.start(), "磁盘空间不足")
+    failed_run(shell.start(), msg.kDiskFull)
     host.assert_no_request("files", host.installer_target(config))
     assert_staging_cleaned(prefix)
     assert prefix.installer_run() is None

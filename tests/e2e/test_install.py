@@ -12,11 +12,12 @@ import pytest
 
 from install_support import APP_ID, assert_log, seed_record, windows_path
 from zrqtest.testhost import sha256_hex
+from zrqtest.vocabulary import msg
 
 REPO = Path(__file__).resolve().parents[2]
 SAMPLE_WXS = REPO / "tools" / "sample-msi" / "sample.wxs"
 SHELL_FOLDERS = r"HKCU\Software\Microsoft\Windows\CurrentVersion\Explorer\User Shell Folders"
-PERCENT = re.compile(r"正在下载安装文件… (\d+)%")
+PERCENT = re.compile(re.escape(msg.kDownloading) + r"(\d+)%")
 
 
 def staging_dir(prefix):

@@ -4,6 +4,7 @@ are refused, a log that cannot be written does not change the outcome."""
 import pytest
 
 from install_support import APP_ID, assert_log, failed_run, seed_record
+from zrqtest.vocabulary import msg
 
 
 def test_second_shell_for_the_game_is_refused_after_the_configuration(shell, host, prefix, driver,
@@ -11,7 +12,7 @@ def test_second_shell_for_the_game_is_refused_after_the_configuration(shell, hos
     config = host.publish_package(1234, installer_bytes=installer_bytes)
     with driver.hold_mutex("Local\\ZRQSetup-" + APP_ID, 120_000) as holder:
         assert holder.held
-        failed_run(shell.start(), "该游戏已有安装助手运行")
+        failed_run(shell.start(), msg.kGameBusy)
     assert len(host.config_requests("1234")) == 1
     assert len(host.check_requests()) == 1
     host.assert_no_request("files", host.installer_target(config))
@@ -31,7 +32,7 @@ def test_symbolic_link_under_the_sdk_root_is_refused(shell, host, prefix, instal
     link.parent.mkdir(parents=True, exist_ok=True)
     link.symlink_to(elsewhere, target_is_directory=True)
     host.publish_package(1234, installer_bytes=installer_bytes)
-    failed_run(shell.start(), "Reparse directory rejected")
+    failed_run(shell.start(), msg.kReparseDirectoryRejected)
     assert list(elsewhere.iterdir()) == [], "the shell wrote through the link"
     assert prefix.installer_run() is None
     assert_log(prefix, sdkCode=-9, status="failed", testOnly=False)

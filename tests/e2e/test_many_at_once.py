@@ -8,9 +8,10 @@ import time
 
 from install_support import run_to_end
 from self_update_support import SHELL_PATH, announce, logs_by_status, wait_logs
+from zrqtest.vocabulary import msg
 
-BUSY = "该游戏已有安装助手运行"
-UPDATING = "该安装助手正在更新"
+BUSY = msg.kGameBusy
+UPDATING = msg.kShellUpdating
 
 
 def copy_name(package_id, copy):
@@ -66,7 +67,7 @@ def test_six_shells_for_one_game_install_it_once(shell, host, prefix, driver, in
         busy = [w for w in driver.windows() if w.get("status") == BUSY]
         time.sleep(0.2)
     assert len(busy) == 5, [w.get("status") for w in driver.windows()]
-    assert all((w["button"], w["buttonEnabled"]) == ("关闭", True) for w in busy)
+    assert all((w["button"], w["buttonEnabled"]) == (msg.kCloseButton, True) for w in busy)
     for window in busy:
         driver.for_pid(window["pid"]).click()
 

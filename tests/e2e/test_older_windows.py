@@ -11,6 +11,7 @@ from window_support import check_first_window
 from zrqtest import Gate
 from zrqtest.internet_settings import set_user_proxy
 from zrqtest.testhost import sha256_hex
+from zrqtest.vocabulary import msg
 
 NO_DPI_FOR_SYSTEM = {"ZRQ_TEST_ABSENT": "GetDpiForSystem"}
 LEGACY_WINHTTP = {"ZRQ_TEST_ABSENT": "WINHTTP_ACCESS_TYPE_AUTOMATIC_PROXY"}
@@ -101,7 +102,7 @@ def test_a_proxy_that_does_not_answer_fails_like_any_unreachable_server(shell, h
     set_user_proxy(prefix, proxy="proxy.zrq.test:3999")  # nothing listens there
     host.publish_package(1234)
     proc = shell.start(env=LEGACY_WINHTTP)
-    failed_run(proc, "网络请求失败，请重试")
+    failed_run(proc, msg.kRequestFailed)
     assert host.requests() == []
 
 
@@ -110,5 +111,5 @@ def test_a_winhttp_that_cannot_offer_tls_1_2_fails_before_any_request(shell, hos
     host.publish_package(1234)
     proc = shell.start(env={"ZRQ_TEST_ABSENT": WINDOWS_7["ZRQ_TEST_ABSENT"] +
                             ";WINHTTP_FLAG_SECURE_PROTOCOL_TLS1_2"})
-    expect_failure(proc, prefix, "网络初始化失败", -7)
+    expect_failure(proc, prefix, msg.kNetworkSetupFailed, -7)
     assert host.requests() == []

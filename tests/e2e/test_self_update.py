@@ -12,13 +12,14 @@ import pytest
 from zrqtest import Response
 from self_update_support import SHELL_PATH, announce, logs_by_status, wait_logs
 from zrqtest.testhost import CHECK_TARGET, MANIFEST_PATH
+from zrqtest.vocabulary import msg
 
 EVENT_PREFIX = "Local\\ZRQUpdate-"
 EVENT_NAME = re.compile(r"Local\\ZRQUpdate-[0-9A-F-]{36}\Z")
 UPDATE_LOCK = "Local\\ZRQUpdatePackage-1234"
 UPDATED_MEMBERS = {"attemptId", "fromVersion", "packageId", "sdkCode", "status", "testOnly",
                    "toVersion"}
-NOT_HANDED_OVER = "新安装助手未完成交接，请重试"
+NOT_HANDED_OVER = msg.kNewShellNoAcknowledgement
 
 
 # -- helpers -------------------------------------------------------------------------
@@ -72,7 +73,7 @@ class ExitClock:
 def close_failed(proc, message, timeout=30.0):
     """Closes the shell's failure window and returns its exit code."""
     st = proc.wait_status(message, timeout)
-    assert st["button"] == "关闭"
+    assert st["button"] == msg.kCloseButton
     proc.close()
     return proc.wait(20)
 
@@ -136,19 +137,19 @@ def test_handover_to_a_newer_shell_which_installs_the_game(shell, host, prefix, 
     old_states = [s for s in old_seen if s["found"] and s["caption"] is not None]
     new_states = [s for s in seen if s["pid"] != old_pid]
     assert new_states, "the new shell's window was never seen"
-    assert {s["caption"] for s in old_states} == {"游戏安装助手"}
+    assert {s["caption"] for s in old_states} == {msg.kWindowCaption}
     percents = [int(m.group(1)) for m in
-                (re.fullmatch(r"正在更新安装助手… (\d+)%", s["status"] or "") for s in old_states) if m]
+                (re.fullmatch(re.escape(msg.kUpdatingShell) + r"(\d+)%", s["status"] or "") for s in old_states) if m]
     assert any(0 < p < 100 for p in percents), "no download progress seen: %s" % [
         s["status"] for s in old_states]
     assert percents == sorted(percents)
-    assert not any((s["status"] or "").startswith("正在下载安装文件") for s in old_states)
-    assert "正在启动安装程序…" in [s["status"] for s in old_states]
+    assert not any((s["status"] or "").startswith(msg.kDownloading) for s in old_states)
+    assert msg.kLaunching in [s["status"] for s in old_states]
 
     # Handover time, reported with -s. The acknowledgement lies between the new shell's
     # window appearing and the old shell's exit; the new shell's first request follows it.
     launching = old_epoch + next(s["t"] for s in old_states
-                                   if s["status"] == "正在启动安装程序…") / 1000.0
+                                   if s["status"] == msg.kLaunching) / 1000.0
     new_window = watch_epoch + new_states[0]["t"] / 1000.0
     new_request = host.manifest_requests()[1].time
     print("\nhandover: start -> launching %.2f s; launching -> new window %.2f s, "
@@ -173,7 +174,7 @@ def test_new_shell_command_line_and_one_that_exits_without_acknowledging(
     assert run is not None, "the new shell was not started"
     st = proc.wait_status(NOT_HANDED_OVER, timeout=30)
     assert time.monotonic() - recorded < 10, "the old shell waited although the new one ended"
-    assert st["button"] == "关闭"
+    assert st["button"] == msg.kCloseButton
     proc.close()
     assert proc.wait(20) == 1
 
@@ -209,7 +210,7 @@ def test_new_shell_of_a_lower_version_fails_and_the_old_one_gives_up_after_15_s(
     assert new["sdkCode"] == -1
     # The window shows the failure at its next tick, which may follow the log.
     st = driver.wait_for(lambda s: s.get("pid") not in (None, old_pid) and
-                         s.get("status") == "更新文件版本不匹配", timeout=15)
+                         s.get("status") == msg.kUpdateTargetMismatch, timeout=15)
     host.assert_no_request(path="/pc/config/1234.json")
     assert len(host.manifest_requests()) == 1, "the new shell went on to the manifest"
 
@@ -241,12 +242,12 @@ def test_hop_limit_and_update_lock(shell, host, prefix, driver, installer_bytes,
     if held:
         with driver.hold_mutex(UPDATE_LOCK, 60000) as holder:
             assert holder.held
-            code = close_failed(shell.start(), "该安装助手正在更新")
+            code = close_failed(shell.start(), msg.kShellUpdating)
         expected = -3
         host.assert_no_request(path=SHELL_PATH)
     else:
         # The third shell in a row still downloads the update, then refuses to hand over.
-        code = close_failed(shell.start(["--update-hops", "3"]), "安装助手连续更新，请稍后重试")
+        code = close_failed(shell.start(["--update-hops", "3"]), msg.kTooManyUpdates)
         expected = -7
         assert host.requests(path=SHELL_PATH)[0].completed
     assert code == 1
@@ -263,12 +264,12 @@ GUID = "0123ABCD-4567-89EF-0123-456789ABCDEF"
 
 
 @pytest.mark.parametrize("name,message,code", [
-    pytest.param("Local\\ZRQUpdate", "安装助手交接参数无效", -1, id="15-units"),
-    pytest.param(EVENT_PREFIX + "A" * 84, "安装助手交接参数无效", -1, id="100-units"),
-    pytest.param("local\\ZRQUpdate-" + GUID, "安装助手交接参数无效", -1, id="prefix-case"),
-    pytest.param(EVENT_PREFIX + GUID.replace("-", "_"), "安装助手交接参数无效", -1, id="underscore"),
-    pytest.param(EVENT_PREFIX, "安装助手交接失败", -9, id="16-units-no-event"),
-    pytest.param(EVENT_PREFIX + "A" * 83, "安装助手交接失败", -9, id="99-units-no-event"),
+    pytest.param("Local\\ZRQUpdate", msg.kBadHandoffArguments, -1, id="15-units"),
+    pytest.param(EVENT_PREFIX + "A" * 84, msg.kBadHandoffArguments, -1, id="100-units"),
+    pytest.param("local\\ZRQUpdate-" + GUID, msg.kBadHandoffArguments, -1, id="prefix-case"),
+    pytest.param(EVENT_PREFIX + GUID.replace("-", "_"), msg.kBadHandoffArguments, -1, id="underscore"),
+    pytest.param(EVENT_PREFIX, msg.kHandoffFailed, -9, id="16-units-no-event"),
+    pytest.param(EVENT_PREFIX + "A" * 83, msg.kHandoffFailed, -9, id="99-units-no-event"),
 ])
 def test_handover_event_name_is_checked_before_any_request(shell, host, prefix, name, message, code):
     assert close_failed(shell.start(["--update-ready", name]), message) == 1
@@ -282,7 +283,7 @@ def test_target_above_own_version_fails_without_signalling(shell, host, prefix, 
     waiter = driver.wait_event(name, 60000)
     assert waiter.created
     proc = shell.start(["--update-target", "3", "--update-ready", name])
-    assert close_failed(proc, "更新文件版本不匹配") == 1
+    assert close_failed(proc, msg.kUpdateTargetMismatch) == 1
     assert [line for line in waiter.lines() if "signaled" in line] == []
     waiter.kill()
     [log] = logs_by_status(prefix)["failed"]

@@ -16,10 +16,11 @@ from zrqtest.testhost import CHECK_TARGET, MANIFEST_PATH
 
 from install_support import APP_ID, expect_failure, failed_run, seed_record
 from self_update_support import SHELL_PATH, wait_logs
+from zrqtest.vocabulary import msg
 
-INVALID = "安装信息签名无效"
-EXPIRED = "安装信息已过期，请稍后重试"
-OLDER = "安装信息版本过旧，请稍后重试"
+INVALID = msg.kSignatureInvalid
+EXPIRED = msg.kDocumentExpired
+OLDER = msg.kDocumentRolledBack
 CONFIG = "pc/config/1234.json"
 RECORD = b'{"channelCode":"earlier"}'
 

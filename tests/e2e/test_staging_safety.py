@@ -12,10 +12,11 @@ import pytest
 
 from install_support import failed_run, kept_name, windows_path
 from zrqtest import Gate
+from zrqtest.vocabulary import msg
 
 PLAYER_SID = "S-1-5-21-0-0-0-1000"  # Wine's one user
 ELEVATED = {"ZRQ_TEST_ELEVATED": "1"}
-SAVE_FAILED = "安装文件保存失败"
+SAVE_FAILED = msg.kSaveFailed
 HOUR = 3600
 
 
@@ -105,5 +106,5 @@ def test_an_elevated_run_stages_apart_and_takes_nothing_from_earlier_runs(shell,
     host.publish_package(1234, installer_bytes=installer_bytes + b"\0" * 4096,
                          installer_behaviour={"cut_at": 8192, "later": (2, {"status": 503})})
     proc = shell.start(env=dict(ELEVATED, ZRQ_TEST_RETRY_WAIT_MS="10"))
-    failed_run(proc, "下载不可用或地址过期，请重试")
+    failed_run(proc, msg.kNotAvailable)
     assert not (area / "partial").exists() and not (temp / "partial").exists()

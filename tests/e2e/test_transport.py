@@ -10,6 +10,7 @@ import pytest
 from zrqtest import Gate, Response
 
 from install_support import assert_only_part_kept, expect_failure
+from zrqtest.vocabulary import limits, msg
 
 MANIFEST = "/pc/shell/latest.json"
 CONFIG = "/pc/config/1234.json"
@@ -21,7 +22,7 @@ EXTRA_HEADERS = {
     "Cache-Control": "no-cache",
     "Pragma": "no-cache",
 }
-LIMIT = 131072
+LIMIT = limits.kJsonBodyLimit
 
 
 @pytest.fixture
@@ -53,7 +54,7 @@ def test_every_request_carries_the_agent_and_headers_in_order(shell, host, prefi
     host.wait_for_request("files", INSTALLER, timeout=30)
     # The caption names the game once the configuration has been authorized.
     st = proc.wait_for(lambda s: s.get("caption") == "正在安装《测试游戏》", timeout=10)
-    assert st["button"] == "取消"
+    assert st["button"] == msg.kCancelButton
     gate.release()
     assert proc.wait(60) == 0
 
@@ -91,11 +92,11 @@ def test_download_url_accepted(shell, host, prefix, installer_bytes, url, listen
 
 
 @pytest.mark.parametrize("url,message", [
-    pytest.param("http://files.zrq.test" + INSTALLER, "下载必须使用HTTPS", id="plain-http"),
-    pytest.param("https://user:pw@files.zrq.test" + INSTALLER, "下载地址无效", id="user-info"),
-    pytest.param("https://files.zrq.test" + INSTALLER + "#top", "下载地址无效", id="fragment"),
-    pytest.param("https://other.zrq.test" + INSTALLER, "下载来源未获授权", id="other-host"),
-    pytest.param("https://sub.files.zrq.test" + INSTALLER, "下载来源未获授权", id="subdomain"),
+    pytest.param("http://files.zrq.test" + INSTALLER, msg.kHttpsRequired, id="plain-http"),
+    pytest.param("https://user:pw@files.zrq.test" + INSTALLER, msg.kBadUrl, id="user-info"),
+    pytest.param("https://files.zrq.test" + INSTALLER + "#top", msg.kBadUrl, id="fragment"),
+    pytest.param("https://other.zrq.test" + INSTALLER, msg.kUntrustedHost, id="other-host"),
+    pytest.param("https://sub.files.zrq.test" + INSTALLER, msg.kUntrustedHost, id="subdomain"),
 ])
 def test_download_url_refused_before_any_connection(shell, host, prefix, connections, url,
                                                     message):
@@ -135,7 +136,7 @@ def test_status_other_than_200_fails(shell, host, prefix, connections, installer
         host.check_answer(Response.json({"code": 1, "data": {"packageId": "1234"}}, status=status))
         host.set(CHECK, {"code": 1, "data": {"packageId": "1234"}}, listener="other")
     proc = shell.start()
-    expect_failure(proc, prefix, "下载不可用或地址过期，请重试", -7)
+    expect_failure(proc, prefix, msg.kNotAvailable, -7)
     assert connections["other"] == 0
     host.assert_no_request(listener="other")
     if where != "download":
@@ -155,7 +156,7 @@ def test_json_body_of_exactly_the_limit_is_accepted(shell, host, prefix):
     host.publish_manifest("2", response=_padded_manifest(LIMIT))
     proc = shell.start()
     # No configuration is published: the run gets as far as asking for it.
-    expect_failure(proc, prefix, "下载不可用或地址过期，请重试", -7)
+    expect_failure(proc, prefix, msg.kNotAvailable, -7)
     assert [r.target for r in host.requests()] == [MANIFEST, CONFIG]
 
 
@@ -163,7 +164,7 @@ def test_json_body_one_byte_over_the_limit_is_refused(shell, host, prefix):
     host.publish_manifest("2", response=_padded_manifest(LIMIT + 1))
     host.publish_package(1234)
     proc = shell.start()
-    expect_failure(proc, prefix, "配置信息过大", -7)
+    expect_failure(proc, prefix, msg.kDocumentTooLarge, -7)
     assert [r.target for r in host.requests()] == [MANIFEST]
 
 
@@ -178,7 +179,7 @@ def test_body_that_is_not_json_is_a_general_failure(shell, host, prefix, where, 
     else:
         host.check_answer(Response(body=body))
     proc = shell.start()
-    expect_failure(proc, prefix, "安装准备失败，请重新下载后重试", -11)
+    expect_failure(proc, prefix, msg.kUnexpectedFailure, -11)
     if where == "config":
         assert host.check_requests() == []
     host.assert_no_request(path=INSTALLER)
@@ -190,7 +191,7 @@ def test_server_silent_before_the_headers_times_out(shell, host, prefix):
     proc = shell.start()
     host.wait_for_request("files", CONFIG, timeout=30)
     asked = time.monotonic()
-    expect_failure(proc, prefix, "网络响应失败，请重试", -7, timeout=60)
+    expect_failure(proc, prefix, msg.kResponseFailed, -7, timeout=60)
     # The receive time-out is 10 s; a much earlier failure would be something else.
     assert time.monotonic() - asked > 8
     assert host.check_requests() == []
@@ -211,7 +212,7 @@ def test_connection_reset_mid_body(shell, host, prefix, where):
         config = host.publish_package(1234, installer_bytes=payload, installer_behaviour=dict(
             behaviour, later=(2, {"reset_at": 0, "reset_delay": 0.1})))
     proc = shell.start(env={"ZRQ_TEST_RETRY_WAIT_MS": "50"})
-    expect_failure(proc, prefix, "下载中断，请重试", -7)
+    expect_failure(proc, prefix, msg.kDownloadBroken, -7)
     if where == "config":
         assert host.check_requests() == []
         assert prefix.staging_dirs() == []

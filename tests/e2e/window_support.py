@@ -2,11 +2,12 @@
 geometry the tests expect at a DPI."""
 
 from zrqtest import Gate
+from zrqtest.vocabulary import msg
 
 WS_VISIBLE = 0x10000000
 WS_CLIPSIBLINGS = 0x04000000
 PBS_MARQUEE = 0x08
-EARLY_STATUS = ("正在准备安装…", "正在获取游戏安装信息…")
+EARLY_STATUS = (msg.kPreparing, msg.kFetchingInfo)
 
 
 def hexint(text):
@@ -31,14 +32,14 @@ def check_first_window(shell, host, outer, status, progress, button, env=None):
     seen = watch.stop()
 
     first = next(s for s in seen if s["found"])
-    assert first["caption"] == "游戏安装助手"
+    assert first["caption"] == msg.kWindowCaption
     assert first["status"] in EARLY_STATUS
-    assert (first["button"], first["buttonEnabled"]) == ("取消", True)
+    assert (first["button"], first["buttonEnabled"]) == (msg.kCancelButton, True)
 
-    assert st["caption"] == "游戏安装助手"
-    assert st["status"] == "正在获取游戏安装信息…"
+    assert st["caption"] == msg.kWindowCaption
+    assert st["status"] == msg.kFetchingInfo
     assert st["marquee"] is True
-    assert (st["button"], st["buttonEnabled"]) == ("取消", True)
+    assert (st["button"], st["buttonEnabled"]) == (msg.kCancelButton, True)
     assert st["visible"] is True
     assert st["windowRect"][2:] == list(outer)
     assert st["statusRect"] == list(status)

@@ -45,6 +45,7 @@ TEST(CommandLine, EmptyReadyValueMeansNoHandover) {
 
 TEST(CommandLine, RejectsUnknownArgumentsAndMissingValues) {
   expectRejected({L"/S"}, "启动参数无效");
+  expectRejected({L"--bogus"}, "启动参数无效");
   expectRejected({L"--UPDATE-HOPS", L"1"}, "启动参数无效");
   expectRejected({L"--update-target"}, "启动参数无效");
   expectRejected({L"--update-hops", L"1", L"--update-hops"}, "启动参数无效");

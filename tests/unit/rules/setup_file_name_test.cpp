@@ -35,7 +35,19 @@ TEST(SetupFileName, IgnoresCaseOfMarkerAndExtension) {
   EXPECT_EQ(packageIdFromFileName(L"game_setup_Pc123.Exe"), "123");
 }
 
+TEST(SetupFileName, ACopySuffixOfTwoDigitsAndTenDigitIds) {
+  EXPECT_EQ(packageIdFromFileName(L"Game_Setup_pc123 (10).exe"), "123");
+  EXPECT_EQ(packageIdFromFileName(L"_SETUP_PC7 (3).EXE"), "7");
+  EXPECT_EQ(packageIdFromFileName(L"x_sEtUp_Pc1234567890.eXe"), "1234567890");
+  using namespace std::string_literals;
+  expectRejected(L"Game_Setup_pc123.exe\0"s, kIncomplete);
+  expectRejected(L"Game_Setup_pc1\0.exe"s, kIncomplete);
+}
+
 TEST(SetupFileName, TakesTheOccurrenceThatReachesTheEnd) {
+  EXPECT_EQ(packageIdFromFileName(L"a_Setup_pc12345678901_Setup_pc5.exe"), "5");
+  EXPECT_EQ(packageIdFromFileName(L"_Setup_pc_Setup_pc8(1).exe"), "8");
+  EXPECT_EQ(packageIdFromFileName(L"_Setup_pc_setup_pc_SETUP_PC9.exe"), "9");
   EXPECT_EQ(packageIdFromFileName(L"a_Setup_pc1.exe_Setup_pc2.exe"), "2");
   EXPECT_EQ(packageIdFromFileName(L"a_Setup_pc1_Setup_pc2 (3).exe"), "2");
 }
@@ -61,6 +73,17 @@ TEST(SetupFileName, RejectsNamesThatDoNotEndInMarkerIdAndExe) {
            L"Game_Setup_pc123.msi",
            L"GameSetup_pc123.exe",
            L"",
+           L"Game_Setup_pc123 (2.exe",
+           L"Game_Setup_pc123 2).exe",
+           L"Game_Setup_pc123 (2)(3).exe",
+           L"Game_Setup_pc123 .exe",
+           L"Game_Setup_pc123.ex",
+           L"Game_Setup_pc123exe",
+           L"Game-Setup_pc123.exe",
+           L"Game_Setup pc123.exe",
+           L"Game_Setup_pc\xFF11\xFF12.exe",
+           L"_Setup_pc",
+           L".exe",
        }) {
     expectRejected(name, kIncomplete);
   }

@@ -9,9 +9,6 @@ namespace {
 
 using namespace std::string_literals;
 
-std::wstring digitsOf(const std::wstring& name) {
-  return setupFileNameDigits(name).value_or(L"<none>");
-}
 
 TEST(TextRules, Sha256NeedsExactly64LowerHexCharacters) {
   const std::string valid(64, 'a');
@@ -55,37 +52,6 @@ TEST(TextRules, PlainIdentifierAllowsLettersDigitsUnderscoreAndHyphen) {
   EXPECT_FALSE(isPlainIdentifier("a/b", 128));
   EXPECT_FALSE(isPlainIdentifier("a\0"s, 128));
   EXPECT_FALSE(isPlainIdentifier("\xc3\xa9", 128));
-}
-
-TEST(TextRules, SetupFileNameDigitsAcceptCopySuffixes) {
-  EXPECT_EQ(digitsOf(L"Game_Setup_pc123.exe"), L"123");
-  EXPECT_EQ(digitsOf(L"Game_Setup_pc123 (2).exe"), L"123");
-  EXPECT_EQ(digitsOf(L"Game_Setup_pc123(2).exe"), L"123");
-  EXPECT_EQ(digitsOf(L"Game_Setup_pc123 (10).exe"), L"123");
-  EXPECT_EQ(digitsOf(L"_SETUP_PC7 (3).EXE"), L"7");
-  EXPECT_EQ(digitsOf(L"x_sEtUp_Pc1234567890.eXe"), L"1234567890");
-}
-
-TEST(TextRules, SetupFileNameDigitsRejectMalformedNames) {
-  for (const wchar_t* name :
-       {L"Game_Setup_pc.exe", L"Game_Setup_pc0123.exe", L"Game_Setup_pc12345678901.exe",
-        L"Game_Setup_pc123 (0).exe", L"Game_Setup_pc123 (02).exe", L"Game_Setup_pc123  (2).exe",
-        L"Game_Setup_pc123 ().exe", L"Game_Setup_pc123 (2.exe", L"Game_Setup_pc123 2).exe",
-        L"Game_Setup_pc123 (2)(3).exe", L"Game_Setup_pc123 .exe", L"Game_Setup_pc123.exe.part",
-        L"Game_Setup_pc123.exe ", L"Game_Setup_pc123.ex", L"Game_Setup_pc123exe",
-        L"Game-Setup_pc123.exe", L"Game_Setup pc123.exe",
-        L"Game_Setup_pc\xFF11\xFF12.exe", L"", L"_Setup_pc", L".exe"}) {
-    EXPECT_FALSE(setupFileNameDigits(name).has_value()) << testing::PrintToString(name);
-  }
-  EXPECT_FALSE(setupFileNameDigits(L"Game_Setup_pc123.exe\0"s).has_value());
-  EXPECT_FALSE(setupFileNameDigits(L"Game_Setup_pc1\0.exe"s).has_value());
-}
-
-TEST(TextRules, SetupFileNameDigitsTakeTheLeftmostOccurrenceReachingTheEnd) {
-  EXPECT_EQ(digitsOf(L"a_Setup_pc1.exe_Setup_pc2.exe"), L"2");
-  EXPECT_EQ(digitsOf(L"a_Setup_pc12345678901_Setup_pc5.exe"), L"5");
-  EXPECT_EQ(digitsOf(L"_Setup_pc_Setup_pc8(1).exe"), L"8");
-  EXPECT_EQ(digitsOf(L"_Setup_pc_setup_pc_SETUP_PC9.exe"), L"9");
 }
 
 }  // namespace
