@@ -100,13 +100,17 @@ suite "tests/e2e, second half ($bits-bit shell, Wine 10 WoW64)" e2e-second.log \
   tools/wow64/run "$root" tools/netns-run /usr/bin/python3 -m pytest "${second[@]}" \
   -p no:cacheprovider "$@"
 # The channel toolkit's: nginx is the file host there. The exact release exe
-# installs from it too. Then what only the 64-bit test shell under Wine 8
-# shows: the error Windows gives for starting a file that is no program (Wine
-# 10 gives another), and installs by the 64-bit build of the same sources.
+# installs from it too. Then the harness's own tests, and what only the 64-bit
+# test shell under Wine 8 shows: the error Windows gives for starting a file
+# that is no program (Wine 10 gives another), and installs by the 64-bit build
+# of the same sources.
 lighter() {
   local rc=0
   echo "== tests/channel ($bits-bit shell and release exe, nginx, Wine 10 WoW64)"
   tools/wow64/run "$root" tools/netns-run /usr/bin/python3 -m pytest tests/channel \
+    -p no:cacheprovider || rc=1
+  echo "== tools/zrqtest/tests (the harness's own: the test host's answers, loader faults)"
+  tools/wow64/run "$root" tools/netns-run /usr/bin/python3 -m pytest tools/zrqtest/tests \
     -p no:cacheprovider || rc=1
   echo "== the 64-bit test shell under Wine 8"
   ZRQ_BUILD_DIR="$repo/build/x64" ZRQ_SHELL_EXE="$repo/build/x64/src/zrq-setup.exe" \

@@ -12,7 +12,7 @@ from zrqtest.tls import issue_server_certificate
 
 from channel_tree import (CHECK_HOST, FILE_HOST, entries_by_name, make_installer, player_messages,
                           publish_package, publish_shell, stored_installer)
-from zrqtest.vocabulary import msg
+from zrqtest.vocabulary import msg, paths
 
 GOOD = "1001"
 SWAPPED_INSTALLER = "1002"   # the stored installer replaced by other bytes of the same size
@@ -67,7 +67,7 @@ def test_check_finds_the_faults_that_lie_in_the_tree(channel_tool, faulty_host):
     config = lambda package_id: entries["pc/config/%s.json" % package_id]  # noqa: E731
     for package_id in (GOOD, REDIRECTED, REFUSED, RANGES_IGNORED):
         assert config(package_id)["ok"], config(package_id)
-    assert entries["pc/shell/latest.json"]["ok"]
+    assert entries[paths.kShellManifestPath]["ok"]
 
     (swapped,) = config(SWAPPED_INSTALLER)["problems"]
     assert swapped["field"] == "installer file"

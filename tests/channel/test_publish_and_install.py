@@ -2,7 +2,6 @@
 server block: the real shell installs from it, and check and probe pass and
 make the shell's own requests."""
 
-import hashlib
 import http.client
 import json
 import ssl
@@ -11,6 +10,7 @@ import time
 import pytest
 
 from zrqtest.channel_fixtures import FileHostSite, NginxFileHost
+from zrqtest.vocabulary import paths
 
 from channel_tree import (CHANNEL_CODE, CHECK_HOST, FILE_HOST, entries_by_name, make_installer,
                           publish_package, publish_shell, read_config, stored_installer)
@@ -48,9 +48,9 @@ def test_shell_installs_what_the_toolkit_published_and_probe_makes_its_requests(
     root, installer, nginx = served_tree
     code, checked = channel_tool.report("check", root, "--file-host", FILE_HOST, expect=0)
     assert sorted(entries_by_name(checked)) == [
-        "pc/config/1001.json", "pc/config/1002.json", "pc/shell/latest.json"]
+        "pc/config/1001.json", "pc/config/1002.json", paths.kShellManifestPath]
     # The version code came from the release exe's version resource.
-    assert read_config(root / "pc/shell/latest.json")["versionCode"] == "2"
+    assert read_config(root / paths.kShellManifestPath)["versionCode"] == "2"
 
     named = channel_tool.ok("name", "--exe", build_paths.shell_exe, "--package-id", PACKAGE,
                             "--game", "示例游戏", "--out", work_dir / "publish")
@@ -96,7 +96,7 @@ def test_shell_installs_what_the_toolkit_published_and_probe_makes_its_requests(
                 for r in requests if r["target"] != SHELL_TARGET and r["range"] == "-"]
     assert wire(probe_requests) == wire(shell_requests)
     assert [r["target"] for r in shell_requests] == [
-        "/pc/shell/latest.json", "/pc/config/1001.json", INSTALLER_TARGET]
+        "/" + paths.kShellManifestPath, "/pc/config/1001.json", INSTALLER_TARGET]
     assert [r["status"] for r in probe_requests if r["target"] == SHELL_TARGET] == ["200", "206"]
     assert {r["user_agent"] for r in shell_requests} == {"ZRQSetup/1.0"}
     probe_check, shell_check = check_endpoint.check_requests()

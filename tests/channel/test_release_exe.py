@@ -19,6 +19,7 @@ from zrqtest.planting import marks, plant
 from zrqtest.signing import TEST_KEYS
 from zrqtest.testhost import TestHost
 from zrqtest.tls import issue_server_certificate
+from zrqtest.vocabulary import paths
 
 from channel_tree import APP_ID, CHANNEL_CODE, make_installer, read_config
 
@@ -66,7 +67,7 @@ def production_site(channel_tool, shells, installer_bytes, tls, work_dir, namesp
                     "--display-name", "示例游戏", "--mother-id", "7", "--store", *signing)
     channel_tool.ok("shell", root, "--exe", v3_exe, "--store",
                     "--url", "https://%s/pc/shell/3/zrq-setup.exe" % FILE_HOST, *signing)
-    assert read_config(root / "pc/shell/latest.json")["versionCode"] == "3"
+    assert read_config(root / paths.kShellManifestPath)["versionCode"] == "3"
     assert ("signature" in read_config(root / "pc/config/1001.json")) == bool(signing_key)
     check = serving(TestHost(cert, key, listeners={"check": (CHECK_ADDRESS, 443, CHECK_HOST)}),
                     "the production check address")
@@ -100,9 +101,9 @@ def test_the_release_exe_updates_itself_and_installs_without_loading_a_planted_d
 
     targets = [(r["method"], r["target"], r["status"]) for r in nginx.requests()]
     assert targets == [
-        ("GET", "/pc/shell/latest.json", "200"),
+        ("GET", "/" + paths.kShellManifestPath, "200"),
         ("GET", "/pc/shell/3/zrq-setup.exe", "200"),
-        ("GET", "/pc/shell/latest.json", "200"),
+        ("GET", "/" + paths.kShellManifestPath, "200"),
         ("GET", "/pc/config/%s.json" % PACKAGE, "200"),
         ("GET", "/pc/installers/%s/setup.exe" % PACKAGE, "200"),
     ]

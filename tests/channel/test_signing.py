@@ -14,7 +14,7 @@ from zrqtest.channel_fixtures import FileHostSite, NginxFileHost
 
 from channel_tree import (CHECK_HOST, FILE_HOST, entries_by_name, make_installer,
                           player_messages, publish_package, publish_shell, read_config)
-from zrqtest.vocabulary import msg
+from zrqtest.vocabulary import msg, paths
 
 INVALID = msg.kSignatureInvalid
 DAY = 86400
@@ -64,14 +64,14 @@ def test_sign_check_and_probe_a_tree(channel_tool, keys, signed_tree, tls, check
     unsigned = channel_tool.report("check", root, "--file-host", FILE_HOST, "--key-file", public,
                                    expect=1)[1]
     assert {e["name"]: player_messages(e) for e in unsigned["entries"]} == {
-        "pc/shell/latest.json": [INVALID], "pc/config/1001.json": [INVALID],
+        paths.kShellManifestPath: [INVALID], "pc/config/1001.json": [INVALID],
         "pc/config/1002.json": [INVALID]}
 
     started = int(time.time())
     code, signed = channel_tool.report("sign", root, "--key", private, "--file-host", FILE_HOST,
                                        expect=0)
     assert [e["name"] for e in signed["entries"]] == [
-        "pc/shell/latest.json", "pc/config/1001.json", "pc/config/1002.json"]
+        paths.kShellManifestPath, "pc/config/1001.json", "pc/config/1002.json"]
     config = read_config(root / "pc/config/1001.json")
     assert config["signature"]["keyId"] == key_id and config["signedAt"] >= started
     assert "expiresAt" not in config
@@ -130,7 +130,7 @@ def test_sign_refuses_a_document_the_shell_refuses(channel_tool, keys, work_dir,
     entries = entries_by_name(report)
     # No manifest in this tree: every shell would fail on it, so it is named too.
     assert [entries[name]["ok"] for name in (
-        "pc/shell/latest.json", "pc/config/1001.json", "pc/config/1002.json")] == [
+        paths.kShellManifestPath, "pc/config/1001.json", "pc/config/1002.json")] == [
         False, True, False]
     assert player_messages(entries["pc/config/1002.json"]) == [msg.kBadGameInfo]
     assert broken.read_bytes() == before

@@ -15,6 +15,7 @@ SOURCES = Path(__file__).resolve().parents[2] / "src"
 APP_ID = "game_1"
 ATTEMPT_ID = re.compile(r"[0-9A-F-]{36}")
 INSTALLER_START_FAILED = msg.kInstallerNotStarted
+READ = 65536  # what WinHTTP hands over at a time under Wine
 # What starting a file that is no program fails with: ERROR_BAD_EXE_FORMAT (193)
 # on Windows and under Wine 8, which the x64 run checks; Wine 10 gives
 # ERROR_INVALID_HANDLE (6) instead.
@@ -145,3 +146,20 @@ def crash_reported(proc):
     """Whether Wine reported an unhandled exception in the shell."""
     err = proc.stderr_path.read_bytes().decode("utf-8", "replace")
     return any(sign in err for sign in ("Unhandled exception", "starting debugger", "unimplemented function"))
+
+
+def installer_requests(host, config):
+    return host.requests("files", host.installer_target(config))
+
+
+def only_staged_file(prefix, name="original.exe"):
+    """The one staging directory of a successful run and its file; nothing kept."""
+    entries = prefix.staging_dirs()
+    assert len(entries) == 1, entries
+    return entries[0] / name
+
+
+def handed_off_log(prefix, payload, **more):
+    return assert_log(prefix, appId=APP_ID, channelCode="channel-01", launchWin32Error=0, motherId=7,
+                      packageId="1234", sdkCode=0, sha256=sha256_hex(payload), shellVersion=2,
+                      status="handed-off", testOnly=False, **more)

@@ -23,7 +23,6 @@ import pytest
 from hostile_answers import catalogue
 from install_support import (APP_ID, assert_only_part_kept, crash_reported, own_messages, run_to_end,
                              seed_record)
-from zrqtest.testhost import Response
 
 OLD_RECORD = b'{"channelCode":"before"}'
 NEW_RECORD = b'{"channelCode":"channel-01"}'

@@ -4,11 +4,12 @@ the session go on, and how a bad answer ends it before the game is looked at."""
 import pytest
 
 from zrqtest import Response
+from zrqtest.testhost import CHECK_TARGET, MANIFEST_PATH
 
 from install_support import expect_failure
 from zrqtest.vocabulary import msg
 
-MANIFEST = "/pc/shell/latest.json"
+MANIFEST = MANIFEST_PATH
 CONFIG = "/pc/config/1234.json"
 SHA = "ab" * 32
 
@@ -32,7 +33,7 @@ def test_no_update_goes_on_to_the_configuration(shell, host, prefix, doc):
     expect_failure(proc, prefix, msg.kResourcesUpdating, -7)
     assert [(r.listener, r.target) for r in host.requests()] == [
         ("files", MANIFEST), ("files", CONFIG),
-        ("check", "/index.php?g=Home&m=PcSetup&a=check")]
+        ("check", CHECK_TARGET)]
 
 
 @pytest.mark.parametrize("response,message,sdk_code", [

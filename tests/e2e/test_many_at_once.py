@@ -3,10 +3,8 @@ others step aside without touching anything; shells for different games all
 install; of two shells that both meet a newer shell, one updates and the other
 is refused by the update lock."""
 
-import json
 import time
 
-from install_support import run_to_end
 from self_update_support import SHELL_PATH, announce, logs_by_status, wait_logs
 from zrqtest.vocabulary import msg
 

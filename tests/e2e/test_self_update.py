@@ -9,7 +9,6 @@ from pathlib import Path
 
 import pytest
 
-from zrqtest import Response
 from self_update_support import SHELL_PATH, announce, logs_by_status, wait_logs
 from zrqtest.testhost import CHECK_TARGET, MANIFEST_PATH
 from zrqtest.vocabulary import msg

@@ -8,13 +8,14 @@ import time
 import pytest
 
 from zrqtest import Gate, Response
+from zrqtest.testhost import CHECK_TARGET, MANIFEST_PATH
 
 from install_support import assert_only_part_kept, expect_failure
 from zrqtest.vocabulary import limits, msg
 
-MANIFEST = "/pc/shell/latest.json"
+MANIFEST = MANIFEST_PATH
 CONFIG = "/pc/config/1234.json"
-CHECK = "/index.php?g=Home&m=PcSetup&a=check"
+CHECK = CHECK_TARGET
 INSTALLER = "/pc/installers/1234/setup-1234.exe"
 EXTRA_HEADERS = {
     "User-Agent": "ZRQSetup/1.0",

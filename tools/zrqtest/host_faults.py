@@ -6,6 +6,7 @@ import dataclasses
 import hashlib
 import json
 import threading
+import time
 from dataclasses import dataclass, field
 from typing import Any, Dict, List, Optional, Tuple
 

@@ -10,12 +10,29 @@ import socket
 import socketserver
 import ssl
 import struct
-import threading
 import time
-from dataclasses import dataclass, field
-from typing import List, Optional, Tuple
+from dataclasses import dataclass
+from typing import List, Tuple
 
-from .host_faults import Gate, Response
+from .host_faults import Gate
+from .vocabulary import paths
+
+FILE_HOST = "files.zrq.test"
+CHECK_HOST = "check.zrq.test"
+OTHER_HOST = "other.zrq.test"
+SUB_HOST = "sub.files.zrq.test"
+CHECK_TARGET = paths.kCheckTarget
+
+# listener name -> (address, port, host name)
+HOSTS = {
+    "files": ("127.0.0.2", 443, FILE_HOST),
+    "files-alt": ("127.0.0.2", 8443, FILE_HOST),
+    "check": ("127.0.0.3", 443, CHECK_HOST),
+    "other": ("127.0.0.4", 443, OTHER_HOST),
+    "sub": ("127.0.0.5", 443, SUB_HOST),
+}
+FILE_LISTENERS = ("files", "files-alt", "other", "sub")
+MANIFEST_PATH = "/" + paths.kShellManifestPath
 
 
 @dataclass

@@ -4,9 +4,7 @@ configuration and its installer, signed when the host was given a channel key.""
 from urllib.parse import urlsplit
 
 from .host_faults import Response, _apply, sha256_hex
-
-FILE_HOST = "files.zrq.test"
-MANIFEST_PATH = "/pc/shell/latest.json"
+from .host_protocol import FILE_HOST, MANIFEST_PATH
 
 
 class ChannelDocuments:

@@ -13,29 +13,17 @@ serves a directory tree (/pc/shell/latest.json, /pc/config/<id>.json, installers
 and answers the check endpoint (authorized unless --refuse PACKAGE=ERRORTYPE).
 """
 
+import json
 import ssl
 import threading
 import time
 from pathlib import Path
 
 from .host_faults import DELETE, Gate, Response, _apply, padded_json, sha256_hex  # noqa: F401
-from .host_protocol import Request, _Listener  # noqa: F401
-from .host_publish import FILE_HOST, MANIFEST_PATH, ChannelDocuments
+from .host_protocol import (CHECK_HOST, CHECK_TARGET, FILE_HOST, FILE_LISTENERS, HOSTS,  # noqa: F401
+                            MANIFEST_PATH, OTHER_HOST, SUB_HOST, Request, _Listener)
+from .host_publish import ChannelDocuments
 
-CHECK_HOST = "check.zrq.test"
-OTHER_HOST = "other.zrq.test"
-SUB_HOST = "sub.files.zrq.test"
-CHECK_TARGET = "/index.php?g=Home&m=PcSetup&a=check"
-
-# listener name -> (address, port, host name)
-HOSTS = {
-    "files": ("127.0.0.2", 443, FILE_HOST),
-    "files-alt": ("127.0.0.2", 8443, FILE_HOST),
-    "check": ("127.0.0.3", 443, CHECK_HOST),
-    "other": ("127.0.0.4", 443, OTHER_HOST),
-    "sub": ("127.0.0.5", 443, SUB_HOST),
-}
-FILE_LISTENERS = ("files", "files-alt", "other", "sub")
 
 
 class TestHost(ChannelDocuments):

@@ -1,17 +1,20 @@
 """What the tests check the shell against, read from the shell's own sources:
-every text a player can see (src/core/messages.inc) and the protocol's limits
-(src/core/limits.hpp), so that no test spells one out again.
+every text a player can see (src/core/messages.inc), the protocol's limits
+(src/core/limits.hpp) and the paths it asks for (src/net/rules/endpoints.hpp), so
+that no test spells one out again.
 
-    from zrqtest.vocabulary import msg, limits
+    from zrqtest.vocabulary import msg, limits, paths
     msg.kBadUrl            # "下载地址无效"
     limits.kJsonBodyLimit  # 131072
+    paths.kCheckTarget     # "/index.php?g=Home&m=PcSetup&a=check"
 """
 
 import re
 from pathlib import Path
 from types import SimpleNamespace
 
-CORE = Path(__file__).resolve().parents[2] / "src" / "core"
+SOURCES = Path(__file__).resolve().parents[2] / "src"
+CORE = SOURCES / "core"
 
 
 def _messages():
@@ -27,6 +30,12 @@ def _limits():
     return found
 
 
+def _paths():
+    text = (SOURCES / "net" / "rules" / "endpoints.hpp").read_text(encoding="utf-8")
+    return dict(re.findall(r'constexpr char (k\w+)\[\] = "([^"]*)";', text))
+
+
 MESSAGES = _messages()
 msg = SimpleNamespace(**MESSAGES)
 limits = SimpleNamespace(**_limits())
+paths = SimpleNamespace(**_paths())

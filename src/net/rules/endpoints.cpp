@@ -11,7 +11,7 @@ std::string gameConfigPath(const std::string& packageId) {
 }
 
 std::string checkEndpointUrl() {
-  return std::string("https://") + build::kCheckHost + "/index.php?g=Home&m=PcSetup&a=check";
+  return std::string("https://") + build::kCheckHost + kCheckTarget;
 }
 
 const std::string& trustedDownloadHosts() {

@@ -10,7 +10,9 @@ std::string fileHostBaseUrl();
 // channel's signature binds each document to.
 inline constexpr char kShellManifestPath[] = "pc/shell/latest.json";
 std::string gameConfigPath(const std::string& packageId);
-// The authorization check endpoint, full URL.
+// The authorization check endpoint: its path and query on the check host, and
+// its full URL.
+inline constexpr char kCheckTarget[] = "/index.php?g=Home&m=PcSetup&a=check";
 std::string checkEndpointUrl();
 // Trusted download hosts: lower-case names separated by ";" (ports dropped).
 const std::string& trustedDownloadHosts();

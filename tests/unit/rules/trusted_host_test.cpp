@@ -58,7 +58,7 @@ TEST(TrustedHost, TheBuildsFileHostIsTheOnlyTrustedDownloadHost) {
 
 TEST(TrustedHost, CheckEndpointIsHttpsWithTheFixedPathAndQuery) {
   const std::string url = checkEndpointUrl();
-  const std::string tail = "/index.php?g=Home&m=PcSetup&a=check";
+  const std::string tail = cv::kCheckTarget;
   EXPECT_EQ(url.rfind("https://", 0), 0u);
   ASSERT_GT(url.size(), tail.size() + 8);
   EXPECT_EQ(url.substr(url.size() - tail.size()), tail);

@@ -122,7 +122,9 @@ void expectProblems(const cv::testing::RuleCase& c, const std::vector<Problem>& 
   for (const Problem& problem : problems) listed.emplace_back(problem.field, problem.player);
   EXPECT_EQ(listed, expectedProblems(c));
   for (const Problem& problem : problems) {
-    if (problem.player != cv::msg::kUnexpectedFailure) EXPECT_FALSE(problem.limit.empty()) << problem.field;
+    if (problem.player != cv::msg::kUnexpectedFailure) {
+      EXPECT_FALSE(problem.limit.empty()) << problem.field;
+    }
   }
 }
 
