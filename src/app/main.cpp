@@ -56,7 +56,11 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
 
   std::thread worker;
   try {
-    worker = std::thread([&state, &options] { cv::runSession(state, options); });
+    worker = std::thread([&state, &options, &window] {
+      cv::hardenSessionDllLoading();
+      cv::runSession(state, options);
+      window.runEnded();
+    });
   } catch (...) {
     return 1;  // no session can run; the window goes with its owner
   }

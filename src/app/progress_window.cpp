@@ -16,6 +16,7 @@ constexpr wchar_t kClassName[] = L"ZRQUnifiedSetup";
 constexpr UINT_PTR kTimerId = 1;
 constexpr UINT kTickMilliseconds = 80;
 constexpr int kButtonId = 1;
+constexpr UINT kRunEndedMessage = WM_APP + 1;
 
 // The one window of the process; the window procedure finds its object here.
 ProgressWindow* g_window = nullptr;
@@ -90,6 +91,8 @@ ProgressWindow::~ProgressWindow() {
   g_window = nullptr;
 }
 
+void ProgressWindow::runEnded() const { ::PostMessageW(window_, kRunEndedMessage, 0, 0); }
+
 LRESULT CALLBACK ProgressWindow::windowProc(HWND window, UINT message, WPARAM wParam,
                                             LPARAM lParam) {
   if (g_window != nullptr && g_window->window_ == window) return g_window->handle(message, wParam, lParam);
@@ -99,6 +102,7 @@ LRESULT CALLBACK ProgressWindow::windowProc(HWND window, UINT message, WPARAM wP
 LRESULT ProgressWindow::handle(UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_TIMER:
+    case kRunEndedMessage:
       tick();
       return 0;
     case WM_CLOSE:

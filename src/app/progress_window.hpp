@@ -6,7 +6,8 @@ namespace cv {
 
 class RunState;
 
-// The shell's one window. Lives on the entry thread; polls the run state every 80 ms.
+// The shell's one window. Lives on the entry thread; polls the run state every
+// 80 ms, and at once when the worker says that the run ended.
 class ProgressWindow {
  public:
   ProgressWindow(HINSTANCE instance, RunState& state);
@@ -15,6 +16,9 @@ class ProgressWindow {
   ProgressWindow& operator=(const ProgressWindow&) = delete;
 
   HWND handle() const { return window_; }
+  // From the worker, as its last act: the window shows the end without waiting
+  // for its next tick.
+  void runEnded() const;
 
  private:
   static LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

@@ -23,7 +23,7 @@ struct DownloadResult {
 
 // Downloads the descriptor's url into a new file at target, checking the size
 // per chunk and the SHA-256 at the end; the file is flushed and closed on
-// success. With a kept place the bytes arrive in its directory \
+// success. With a kept place the bytes arrive in its directory's file
 // <owner>-<sha256>-<size> first, which outlives a broken connection or a
 // killed run and is continued from its end by the next download of the same
 // file; a cancellation or a body proved wrong removes it. The observer hears

@@ -19,12 +19,15 @@ from .paths import REPO_ROOT
 NGINX = "/usr/sbin/nginx"
 SERVER_BLOCK = REPO_ROOT / "deploy" / "nginx" / "file-host.conf"
 LOG_FIELDS = ("method", "target", "status", "bytes", "user_agent", "content_type",
-              "cache_control", "pragma", "accept", "accept_encoding", "body_length", "range")
-# Tab-separated, one request a line; "-" for a header that was not sent.
+              "cache_control", "pragma", "accept", "accept_encoding", "body_length", "range",
+              "request_time")
+# Tab-separated, one request a line; "-" for a header that was not sent. The
+# request time runs from the request's first byte read to its answer's last
+# byte sent, in seconds to the millisecond.
 LOG_FORMAT = "\\t".join(("$request_method", "$request_uri", "$status", "$body_bytes_sent",
                         "$http_user_agent", "$http_content_type", "$http_cache_control",
                         "$http_pragma", "$http_accept", "$http_accept_encoding",
-                        "$content_length", "$http_range"))
+                        "$content_length", "$http_range", "$request_time"))
 
 
 @dataclass
