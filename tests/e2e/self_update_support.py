@@ -1,10 +1,12 @@
 """Helpers of the self-update tests: announcing the version-3 shell, reading the
-attempt logs of both shells by status."""
+attempt logs of both shells by status, closing a failed shell's window."""
 
 import time
 
 from zrqtest import Response
+from zrqtest.vocabulary import msg
 
+EVENT_PREFIX = "Local\\ZRQUpdate-"
 SHELL_PATH = "/pc/shell/3/Game_Setup_pc1.exe"  # where publish_manifest("3", ...) serves it
 
 
@@ -38,3 +40,11 @@ def wait_logs(prefix, predicate, timeout=30.0):
         if time.monotonic() >= deadline:
             raise AssertionError("attempt logs not as expected within %ss: %s" % (timeout, logs))
         time.sleep(0.05)
+
+
+def close_failed(proc, message, timeout=30.0):
+    """Closes the shell's failure window and returns its exit code."""
+    st = proc.wait_status(message, timeout)
+    assert st["button"] == msg.kCloseButton
+    proc.close()
+    return proc.wait(20)

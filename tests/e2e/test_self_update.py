@@ -9,11 +9,11 @@ from pathlib import Path
 
 import pytest
 
-from self_update_support import SHELL_PATH, announce, logs_by_status, wait_logs
+from self_update_support import (EVENT_PREFIX, SHELL_PATH, announce, close_failed, logs_by_status,
+                                 wait_logs)
 from zrqtest.testhost import CHECK_TARGET, MANIFEST_PATH
 from zrqtest.vocabulary import msg
 
-EVENT_PREFIX = "Local\\ZRQUpdate-"
 EVENT_NAME = re.compile(r"Local\\ZRQUpdate-[0-9A-F-]{36}\Z")
 UPDATE_LOCK = "Local\\ZRQUpdatePackage-1234"
 UPDATED_MEMBERS = {"attemptId", "fromVersion", "packageId", "sdkCode", "status", "testOnly",
@@ -67,14 +67,6 @@ class ExitClock:
         self._thread.join(timeout)
         assert not self._thread.is_alive(), "the shell did not exit within %ss" % timeout
         return self.code
-
-
-def close_failed(proc, message, timeout=30.0):
-    """Closes the shell's failure window and returns its exit code."""
-    st = proc.wait_status(message, timeout)
-    assert st["button"] == msg.kCloseButton
-    proc.close()
-    return proc.wait(20)
 
 
 # -- the handover between two real shells ----------------------------------------------
@@ -255,52 +247,3 @@ def test_hop_limit_and_update_lock(shell, host, prefix, driver, installer_bytes,
     assert prefix.installer_run() is None, "a new shell was started"
     assert prefix.staging_dirs() == []
     host.assert_no_request(path="/pc/config/1234.json")
-
-
-# -- handover options given to a shell directly ----------------------------------------
-
-GUID = "0123ABCD-4567-89EF-0123-456789ABCDEF"
-
-
-@pytest.mark.parametrize("name,message,code", [
-    pytest.param("Local\\ZRQUpdate", msg.kBadHandoffArguments, -1, id="15-units"),
-    pytest.param(EVENT_PREFIX + "A" * 84, msg.kBadHandoffArguments, -1, id="100-units"),
-    pytest.param("local\\ZRQUpdate-" + GUID, msg.kBadHandoffArguments, -1, id="prefix-case"),
-    pytest.param(EVENT_PREFIX + GUID.replace("-", "_"), msg.kBadHandoffArguments, -1, id="underscore"),
-    pytest.param(EVENT_PREFIX, msg.kHandoffFailed, -9, id="16-units-no-event"),
-    pytest.param(EVENT_PREFIX + "A" * 83, msg.kHandoffFailed, -9, id="99-units-no-event"),
-])
-def test_handover_event_name_is_checked_before_any_request(shell, host, prefix, name, message, code):
-    assert close_failed(shell.start(["--update-ready", name]), message) == 1
-    [log] = logs_by_status(prefix)["failed"]
-    assert log["sdkCode"] == code
-    host.assert_no_request()
-
-
-def test_target_above_own_version_fails_without_signalling(shell, host, prefix, driver):
-    name = EVENT_PREFIX + GUID
-    waiter = driver.wait_event(name, 60000)
-    assert waiter.created
-    proc = shell.start(["--update-target", "3", "--update-ready", name])
-    assert close_failed(proc, msg.kUpdateTargetMismatch) == 1
-    assert [line for line in waiter.lines() if "signaled" in line] == []
-    waiter.kill()
-    [log] = logs_by_status(prefix)["failed"]
-    assert log["sdkCode"] == -1
-    host.assert_no_request()
-
-
-def test_existing_event_is_signalled_and_the_shell_installs(shell, host, prefix, driver,
-                                                            installer_bytes):
-    name = EVENT_PREFIX + GUID
-    waiter = driver.wait_event(name, 60000)
-    assert waiter.created
-    host.publish_package(1234, installer_bytes=installer_bytes)
-    # Own version as the target, and a hop count at the limit: neither matters
-    # when no newer shell is announced.
-    proc = shell.start(["--update-target", "2", "--update-hops", "3", "--update-ready", name])
-    assert waiter.wait(60)[-1] == {"signaled": True}
-    assert proc.wait(60) == 0
-    assert prefix.wait_installer_run() is not None
-    [log] = logs_by_status(prefix)["handed-off"]
-    assert (log["shellVersion"], log["sdkCode"]) == (2, 0)
