@@ -82,7 +82,7 @@ class Bench(Figures):
         self.prefix = template.clone(self.work / "prefix")
         self.prefix.start_server()  # persistent: every program below starts warm
         self.prefix.run(["reg", "query", r"HKCU\Control Panel\Desktop"], stem="warm-up", check=False)
-        listeners = {name: spec for name, spec in HOSTS.items() if spec[:2] != NGINX_LISTEN}
+        listeners = {name: where for name, where in HOSTS.items() if where[:2] != NGINX_LISTEN}
         self.host = TestHost(tls.server_cert, tls.server_key, listeners).start()
         self.tree = self.work / "tree"
         self.nginx = NginxFileHost(self.work / "nginx", [FileHostSite(
