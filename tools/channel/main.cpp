@@ -43,6 +43,12 @@ void addKeyFiles(CLI::App& command, std::vector<std::string>& keyFiles) {
       ->check(CLI::ExistingFile);
 }
 
+void addShellVersion(CLI::App& command, std::uint32_t& shellVersion) {
+  shellVersion = cv::shellVersionCode;
+  command.add_option("--shell-version", shellVersion, "Judge the manifest as shells of this "
+                     "version code do")->capture_default_str();
+}
+
 void addAllow64Bit(CLI::App& command, bool& allow) {
   command.add_flag("--allow-64-bit", allow, "Accept a 64-bit shell exe as well (for test runs on "
                    "machines that run no 32-bit x86 code; players get the 32-bit shell)");
@@ -122,7 +128,6 @@ int main(int argc, char** argv) {
   nameCommand->add_flag("--json", json, "Print one JSON report");
 
   CheckOptions check;
-  check.shellVersion = cv::shellVersionCode;
   CLI::App* checkCommand = app.add_subcommand(
       "check", "Check a whole tree offline: every configuration, the shell manifest and the files "
                "they name");
@@ -131,12 +136,10 @@ int main(int argc, char** argv) {
   addFileHost(*checkCommand, check.fileHost);
   addAllow64Bit(*checkCommand, check.allow64Bit);
   addKeyFiles(*checkCommand, check.keyFiles);
-  checkCommand->add_option("--shell-version", check.shellVersion, "Judge the manifest as shells "
-                           "of this version code do")->capture_default_str();
+  addShellVersion(*checkCommand, check.shellVersion);
   checkCommand->add_flag("--json", json, "Print one JSON report");
 
   ProbeOptions probe;
-  probe.shellVersion = cv::shellVersionCode;
   probe.fileHost = kDefaultFileHost;
   probe.checkHost = kDefaultCheckHost;
   CLI::App* probeCommand = app.add_subcommand(
@@ -150,8 +153,7 @@ int main(int argc, char** argv) {
   probeCommand->add_option("--ca", probe.caFile, "Trust only the CA certificates in this PEM file "
                            "(default: the system store)")->check(CLI::ExistingFile);
   probeCommand->add_flag("--no-download", probe.noDownload, "Do not download installers or the shell");
-  probeCommand->add_option("--shell-version", probe.shellVersion, "Judge the manifest as shells "
-                           "of this version code do")->capture_default_str();
+  addShellVersion(*probeCommand, probe.shellVersion);
   addKeyFiles(*probeCommand, probe.keyFiles);
   probeCommand->add_flag("--json", json, "Print one JSON report");
 
@@ -164,7 +166,6 @@ int main(int argc, char** argv) {
   keygenCommand->add_flag("--json", json, "Print one JSON report");
 
   SignOptions sign;
-  sign.shellVersion = cv::shellVersionCode;
   CLI::App* signCommand = app.add_subcommand(
       "sign", "Sign every document of a tree in place (pc/shell/latest.json, pc/config/*.json), "
               "refusing one the shell's rules refuse");
@@ -172,8 +173,7 @@ int main(int argc, char** argv) {
       ->check(CLI::ExistingDirectory);
   addSigning(*signCommand, sign.keyFile, sign.expiresInDays, true);
   addFileHost(*signCommand, sign.fileHost);
-  signCommand->add_option("--shell-version", sign.shellVersion, "Judge the manifest as shells "
-                          "of this version code do")->capture_default_str();
+  addShellVersion(*signCommand, sign.shellVersion);
   signCommand->add_flag("--json", json, "Print one JSON report");
 
   try {
