@@ -46,6 +46,8 @@ struct Children {
   HWND button = nullptr;
 };
 Children findChildren(HWND main);
+// Top-level windows of a class, of any process (pid 0) or of one.
+std::vector<HWND> topLevelWindows(const wchar_t* className, DWORD pid);
 std::vector<HWND> allMain(DWORD pid);
 HWND findMain();
 // Text of a window in another process; false when it does not answer in time.

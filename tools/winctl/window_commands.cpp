@@ -151,22 +151,11 @@ int cmdModules() {
 
 // ---- message boxes ------------------------------------------------------------
 
-struct DialogSearch {
-    DWORD pid;
-    HWND found;
-};
-
-BOOL CALLBACK findDialog(HWND window, LPARAM param) {
-    auto* search = reinterpret_cast<DialogSearch*>(param);
-    wchar_t cls[64] = {};
-    GetClassNameW(window, cls, 64);
-    DWORD pid = 0;
-    GetWindowThreadProcessId(window, &pid);
-    if (wcscmp(cls, L"#32770") != 0 || !IsWindowVisible(window) ||
-        (search->pid != 0 && pid != search->pid))
-        return TRUE;
-    search->found = window;
-    return FALSE;
+// A visible dialog of any process, or of --pid's.
+HWND findDialog() {
+    for (HWND window : topLevelWindows(L"#32770", g_pid))
+        if (IsWindowVisible(window)) return window;
+    return nullptr;
 }
 
 std::wstring imageOf(DWORD pid) {
@@ -186,10 +175,8 @@ std::wstring imageOf(DWORD pid) {
 // presses its first button.
 int cmdAnswerMessageBox(DWORD timeoutMs) {
     ULONGLONG deadline = GetTickCount64() + timeoutMs;
-    DialogSearch search{g_pid, nullptr};
-    for (;;) {
-        EnumWindows(findDialog, reinterpret_cast<LPARAM>(&search));
-        if (search.found) break;
+    HWND dialog;
+    while (!(dialog = findDialog())) {
         if (GetTickCount64() >= deadline) {
             emit(JsonLine().boolean("found", false).text());
             return 1;
@@ -198,7 +185,7 @@ int cmdAnswerMessageBox(DWORD timeoutMs) {
     }
     std::string texts = "[", buttons = "[";
     HWND first = nullptr;
-    for (HWND child = GetWindow(search.found, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+    for (HWND child = GetWindow(dialog, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
         wchar_t cls[64] = {};
         GetClassNameW(child, cls, 64);
         std::wstring text;
@@ -211,10 +198,10 @@ int cmdAnswerMessageBox(DWORD timeoutMs) {
         if (button && !first) first = child;
     }
     DWORD pid = 0;
-    GetWindowThreadProcessId(search.found, &pid);
+    GetWindowThreadProcessId(dialog, &pid);
     JsonLine line;
     line.boolean("found", true).number("pid", pid).str("image", imageOf(pid));
-    addText(line, "caption", search.found);
+    addText(line, "caption", dialog);
     line.raw("texts", texts + "]").raw("buttons", buttons + "]");
     line.boolean("pressed", first && PostMessageW(first, BM_CLICK, 0, 0));
     emit(line.text());

@@ -7,8 +7,6 @@
 
 namespace winctl {
 
-
-
 BOOL CALLBACK collectChild(HWND child, LPARAM param) {
     auto* found = reinterpret_cast<Children*>(param);
     wchar_t cls[64] = {};
@@ -28,26 +26,29 @@ Children findChildren(HWND main) {
 DWORD g_pid = 0;
 
 struct WindowSearch {
+    const wchar_t* className;
     DWORD pid;
     std::vector<HWND> found;
 };
 
-BOOL CALLBACK collectMain(HWND window, LPARAM param) {
+BOOL CALLBACK collectTopLevel(HWND window, LPARAM param) {
     auto* search = reinterpret_cast<WindowSearch*>(param);
     wchar_t cls[64] = {};
     GetClassNameW(window, cls, 64);
     DWORD pid = 0;
     GetWindowThreadProcessId(window, &pid);
-    if (wcscmp(cls, kMainClass) == 0 && (search->pid == 0 || pid == search->pid))
+    if (wcscmp(cls, search->className) == 0 && (search->pid == 0 || pid == search->pid))
         search->found.push_back(window);
     return TRUE;
 }
 
-std::vector<HWND> allMain(DWORD pid) {
-    WindowSearch search{pid, {}};
-    EnumWindows(collectMain, reinterpret_cast<LPARAM>(&search));
+std::vector<HWND> topLevelWindows(const wchar_t* className, DWORD pid) {
+    WindowSearch search{className, pid, {}};
+    EnumWindows(collectTopLevel, reinterpret_cast<LPARAM>(&search));
     return search.found;
 }
+
+std::vector<HWND> allMain(DWORD pid) { return topLevelWindows(kMainClass, pid); }
 
 HWND findMain() {
     if (g_pid == 0) return FindWindowW(kMainClass, nullptr);
