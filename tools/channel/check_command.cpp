@@ -1,6 +1,7 @@
 #include <algorithm>
 
 #include "core/error.hpp"
+#include "core/messages.hpp"
 #include "commands.hpp"
 #include "descriptor_check.hpp"
 #include "judge.hpp"
@@ -33,7 +34,7 @@ void checkDescribedFile(const std::string& root, const cv::InstallerDescriptor& 
   entry.facts[what + "File"] = name;
   if (!isRegularFile(place.path)) {
     entry.problems.push_back({what + " file", "present in the tree at " + name, "missing",
-                              "下载不可用或地址过期，请重试"});
+                              cv::msg::kNotAvailable});
     return;
   }
   DescriptorCheck verify(descriptor);
@@ -127,7 +128,7 @@ void checkManifest(const CheckOptions& options, const std::string& hosts, const 
   if (unreadable) return;
   if (!text) {
     entry.problems.push_back({"document", "present (every shell fetches it on every run)",
-                              "missing", "下载不可用或地址过期，请重试"});
+                              "missing", cv::msg::kNotAvailable});
     return;
   }
   nlohmann::json manifest;

@@ -6,6 +6,8 @@
 
 #include <curl/curl.h>
 
+#include "core/messages.hpp"
+
 namespace zrq::channel {
 
 namespace {
@@ -94,18 +96,17 @@ struct ListDeleter {
 
 // The message the shell's transport throws for the same failure.
 std::string shellMessageFor(CURLcode code, long status) {
-  if (status != 0) return "下载中断，请重试";
+  if (status != 0) return cv::msg::kDownloadBroken;
   switch (code) {
     case CURLE_GOT_NOTHING:
     case CURLE_RECV_ERROR:
     case CURLE_WEIRD_SERVER_REPLY:
-      return "网络响应失败，请重试";
     case CURLE_OPERATION_TIMEDOUT:
-      return "网络响应失败，请重试";
+      return cv::msg::kResponseFailed;
     default:
       // Name resolution, connection and TLS failures: WinHTTP reports them
       // when it sends.
-      return "网络请求失败，请重试";
+      return cv::msg::kRequestFailed;
   }
 }
 
@@ -117,7 +118,7 @@ HttpOutcome performRequest(const HttpRequest& request) {
   std::unique_ptr<CURL, CurlDeleter> curl(initialised ? curl_easy_init() : nullptr);
   if (!curl) {
     outcome.transportError = "libcurl could not be initialised";
-    outcome.shellMessage = "网络连接失败，请重试";
+    outcome.shellMessage = cv::msg::kConnectFailed;
     return outcome;
   }
   std::unique_ptr<curl_slist, ListDeleter> headers;
@@ -167,7 +168,7 @@ HttpOutcome performRequest(const HttpRequest& request) {
   if (outcome.sinkError) return outcome;  // the sink's own failure says it all
   const long wanted = wantedStatus(request);
   if (outcome.status != 0 && outcome.status != wanted) {
-    outcome.shellMessage = "下载不可用或地址过期，请重试";
+    outcome.shellMessage = cv::msg::kNotAvailable;
     return outcome;
   }
   if (code == CURLE_WRITE_ERROR && outcome.stoppedAtLimit) return outcome;
