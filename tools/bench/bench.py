@@ -115,11 +115,13 @@ class Bench(Figures):
                 pass
         shutil.rmtree(self.work, ignore_errors=True)
 
-    def publish(self, size, signed=False, **behaviour):
+    def publish(self, size, signer=None, **behaviour):
+        """A configuration and an installer of size bytes, signed by signer when given."""
         data = payload(self.installer, size)
         self.digest = hashlib.sha256(data).hexdigest()
-        if not signed:
-            self.host.reset()
+        self.host.reset()
+        if signer:
+            self.host.sign_with(signer)
         config = self.host.publish_package(PACKAGE, installer_bytes=data,
                                            installer_behaviour=behaviour or None)
         self.url = config["installer"]["url"]

@@ -174,23 +174,19 @@ class Figures:
             raise BenchError("the keyed shell is missing: %s" % keyed_exe)
         launcher = ShellLauncher(self.prefix, keyed_exe, self.paths.winctl)
         keyed_win = launcher.install(name="Keyed_Setup_pc%s.exe" % PACKAGE)
-        self.host.sign_with(ChannelKey.test_key(1))
-        try:
-            self.publish(MIB, signed=True)
-            times = {"key-less": [], "keyed": []}
-            for _ in range(self.args.runs):
-                for label, exe in (("key-less", self.shell_win), ("keyed", keyed_win)):
-                    asked = len(self.host.requests(path=self.host.installer_path))
-                    started = time.time()
-                    code, _, _ = waited(self.prefix.popen([exe], stem="shell")[0])
-                    self.clean_downloads()
-                    requests = self.host.requests(path=self.host.installer_path)[asked:]
-                    if code != 0 or not requests:
-                        raise BenchError("%s shell: exit %d, %d installer requests" % (
-                            label, code, len(requests)))
-                    times[label].append((requests[0].time - started) * 1000)
-        finally:
-            self.host.sign_with(None)
+        self.publish(MIB, signer=ChannelKey.test_key(1))
+        times = {"key-less": [], "keyed": []}
+        for _ in range(self.args.runs):
+            for label, exe in (("key-less", self.shell_win), ("keyed", keyed_win)):
+                asked = len(self.host.requests(path=self.host.installer_path))
+                started = time.time()
+                code, _, _ = waited(self.prefix.popen([exe], stem="shell")[0])
+                self.clean_downloads()
+                requests = self.host.requests(path=self.host.installer_path)[asked:]
+                if code != 0 or not requests:
+                    raise BenchError("%s shell: exit %d, %d installer requests" % (
+                        label, code, len(requests)))
+                times[label].append((requests[0].time - started) * 1000)
         self.figure("start to installer request, key-less (ms)", spread(times["key-less"], "%.0f"),
                     "", True)
         self.figure("start to installer request, keyed (ms)", spread(times["keyed"], "%.0f"),
