@@ -7,14 +7,10 @@ by the test prefix. On the way it updates itself to a release-built version 3,
 and the DLLs planted beside it are never loaded. The same sources built with a
 channel's keys do the same from a tree the channel signed."""
 
-import os
-from pathlib import Path
-
 import pytest
 
-from zrqtest.channel_fixtures import FileHostSite, NginxFileHost
+from zrqtest.channel_fixtures import FileHostSite, NginxFileHost, built_exe
 from zrqtest.fixtures import serving
-from zrqtest.paths import REPO_ROOT
 from zrqtest.planting import marks, plant
 from zrqtest.signing import TEST_KEYS
 from zrqtest.testhost import TestHost
@@ -29,14 +25,6 @@ FILE_ADDRESS = "127.0.0.7"        # as tools/netns-run resolves them
 CHECK_ADDRESS = "127.0.0.8"
 PACKAGE = "1001"
 NAME = "Sample_Setup_pc%s.exe" % PACKAGE
-
-
-def built_exe(variable, default):
-    exe = Path(os.environ.get(variable) or REPO_ROOT / "build" / default)
-    if not exe.is_file():
-        pytest.fail("%s is missing: scripts/build.sh builds it; %s names another" % (
-            exe, variable), pytrace=False)
-    return exe
 
 
 # The key-less release build, and the same sources built as a channel builds them
@@ -111,7 +99,7 @@ def test_the_release_exe_updates_itself_and_installs_without_loading_a_planted_d
     assert [r.json()["packageId"] for r in check.check_requests()] == [PACKAGE]
     assert marks(prefix) == {}
     # The keyed shells accepted the channel's signatures, and only they look at them.
-    records = prefix.sdk_root / "signatures"
+    records = prefix.signature_records
     if not signing_key:
         assert not records.exists()
     else:

@@ -74,11 +74,6 @@ def assert_staging_cleaned(prefix):
     assert list(temp.iterdir()) == []
 
 
-def kept_name(payload, owner="1234"):
-    """The name a download's kept bytes have in temp\\partial (WinePrefix.kept_path)."""
-    return "%s-%s-%d" % (owner, sha256_hex(payload), len(payload))
-
-
 def assert_only_part_kept(prefix, payload):
     """After a network failure: the per-attempt directory is gone and nothing is left
     but, at most, the bytes received of the real installer, kept as
@@ -90,7 +85,7 @@ def assert_only_part_kept(prefix, payload):
         return 0
     assert entries == ["partial"], entries
     files = sorted((temp / "partial").iterdir())
-    assert [f.name for f in files] == [kept_name(payload)]
+    assert [f.name for f in files] == [prefix.kept_path(payload).name]
     kept = files[0].read_bytes()
     assert 0 < len(kept) < len(payload) and payload.startswith(kept), len(kept)
     return len(kept)

@@ -5,6 +5,7 @@ import time
 import pytest
 
 from zrqtest import Gate
+from zrqtest.testhost import MANIFEST_PATH
 from zrqtest.vocabulary import msg
 
 # One command line for each way a rejection arises (an unknown word, a number
@@ -51,7 +52,7 @@ def test_highest_target_is_accepted_and_judged_by_the_session(shell, host):
     proc = shell.start(["--update-target", "4294967295"])
     proc.wait_window()
     assert proc.wait_status(msg.kUpdateTargetMismatch)["button"] == msg.kCloseButton
-    host.assert_no_request("files", "/pc/shell/latest.json")
+    host.assert_no_request("files", MANIFEST_PATH)
 
 
 def test_update_ready_takes_the_next_argument_verbatim(shell, host):

@@ -8,7 +8,7 @@ import json
 import pytest
 
 from install_support import APP_ID, expect_failure
-from zrqtest.testhost import Response
+from zrqtest.testhost import MANIFEST_PATH, Response
 from zrqtest.vocabulary import limits, msg
 
 GENERAL_FAILURE = msg.kUnexpectedFailure
@@ -82,7 +82,7 @@ def test_deeper_nesting_is_refused_as_invalid_json(shell, host, prefix, installe
     expect_failure(shell.start(), prefix, GENERAL_FAILURE, -11)
     asked = [(r.listener, r.path) for r in host.requests()]
     if where == "manifest":
-        assert asked == [("files", "/pc/shell/latest.json")]
+        assert asked == [("files", MANIFEST_PATH)]
     elif where == "config":
         assert host.check_requests() == []
     assert prefix.channel_record(APP_ID) is None

@@ -22,7 +22,6 @@ SIZE_MISMATCH = msg.kSizeMismatch
 VERIFY_FAILED = msg.kVerifyFailed
 BROKEN = msg.kDownloadBroken
 MARGIN = 1 << 20
-HOUR = 3600
 
 
 def percent(state):

@@ -1,6 +1,7 @@
 """The package id the shell reads from the name it was saved under."""
 
 import pytest
+from zrqtest.testhost import MANIFEST_PATH
 from zrqtest.vocabulary import msg
 
 
@@ -15,7 +16,7 @@ def test_package_id_names_the_configuration(shell, host, prefix, name, package_i
     proc.wait_window(30)
     proc.wait_status(msg.kChannelDisabled, 30)
     assert [r.target for r in host.requests("files")] == [
-        "/pc/shell/latest.json", "/pc/config/%s.json" % package_id]
+        MANIFEST_PATH, "/pc/config/%s.json" % package_id]
     assert host.check_requests()[0].json()["packageId"] == package_id
     proc.click()
     assert proc.wait(30) == 1

@@ -6,7 +6,7 @@ bytes a killed download had received are continued by the next run."""
 
 import time
 
-from install_support import APP_ID, assert_log, kept_name, seed_record
+from install_support import APP_ID, assert_log, seed_record
 from zrqtest import Gate
 from zrqtest.testhost import sha256_hex
 
@@ -91,7 +91,7 @@ def test_a_killed_download_is_continued_by_the_next_run(shell, host, prefix, ins
                                   installer_behaviour={"stall_at": held, "stall": gate})
     proc = shell.start()
     assert gate.reached.wait(60)
-    kept = prefix.sdk_root / "temp" / "partial" / kept_name(installer_bytes)
+    kept = prefix.kept_path(installer_bytes)
     deadline = time.monotonic() + 30
     while not (kept.is_file() and kept.stat().st_size == held) and time.monotonic() < deadline:
         time.sleep(0.05)

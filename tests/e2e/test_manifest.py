@@ -9,7 +9,6 @@ from zrqtest.testhost import CHECK_TARGET, MANIFEST_PATH
 from install_support import expect_failure
 from zrqtest.vocabulary import msg
 
-MANIFEST = MANIFEST_PATH
 CONFIG = "/pc/config/1234.json"
 SHA = "ab" * 32
 
@@ -32,7 +31,7 @@ def test_no_update_goes_on_to_the_configuration(shell, host, prefix, doc):
     proc = shell.start()
     expect_failure(proc, prefix, msg.kResourcesUpdating, -7)
     assert [(r.listener, r.target) for r in host.requests()] == [
-        ("files", MANIFEST), ("files", CONFIG),
+        ("files", MANIFEST_PATH), ("files", CONFIG),
         ("check", CHECK_TARGET)]
 
 
@@ -52,4 +51,4 @@ def test_bad_manifest_ends_the_run_before_the_configuration(shell, host, prefix,
     proc = shell.start()
     st = expect_failure(proc, prefix, message, sdk_code)
     assert st["caption"] == msg.kWindowCaption
-    assert [r.target for r in host.requests()] == [MANIFEST]
+    assert [r.target for r in host.requests()] == [MANIFEST_PATH]

@@ -10,7 +10,7 @@ from install_support import APP_ID, assert_log, expect_failure, failed_run
 from window_support import check_first_window
 from zrqtest import Gate
 from zrqtest.internet_settings import set_user_proxy
-from zrqtest.testhost import sha256_hex
+from zrqtest.testhost import MANIFEST_PATH, sha256_hex
 from zrqtest.vocabulary import msg
 
 NO_DPI_FOR_SYSTEM = {"ZRQ_TEST_ABSENT": "GetDpiForSystem"}
@@ -47,7 +47,7 @@ def install(shell, host, prefix, installer_bytes, env):
                status="handed-off", testOnly=False)
     # Every request arrived at its host, in the usual order.
     assert [(r.listener, r.method, r.path) for r in host.requests()] == [
-        ("files", "GET", "/pc/shell/latest.json"), ("files", "GET", "/pc/config/1234.json"),
+        ("files", "GET", MANIFEST_PATH), ("files", "GET", "/pc/config/1234.json"),
         ("check", "POST", "/index.php"), ("files", "GET", host.installer_target(config))]
     return config
 

@@ -16,7 +16,7 @@ from zrqtest.testhost import CHECK_TARGET, MANIFEST_PATH
 
 from install_support import APP_ID, expect_failure, failed_run, seed_record
 from self_update_support import SHELL_PATH, wait_logs
-from zrqtest.vocabulary import msg
+from zrqtest.vocabulary import msg, paths
 
 INVALID = msg.kSignatureInvalid
 EXPIRED = msg.kDocumentExpired
@@ -54,8 +54,12 @@ def keyed(prefix, host, build_paths, first_key):
 
 
 def accepted_record(prefix, path):
-    record = prefix.sdk_root / "signatures" / path.replace("/", "-")
+    record = prefix.signature_record(path)
     return record.read_text() if record.is_file() else None
+
+
+def record_text(path, signed_at):
+    return '{"path":"%s","signedAt":%d}\n' % (path, signed_at)
 
 
 def assert_nothing_used(host, prefix, requested):
@@ -79,9 +83,8 @@ def test_signed_documents_install_and_update_to_a_signed_v3(keyed, host, prefix,
         MANIFEST_PATH, SHELL_PATH, MANIFEST_PATH, "/" + CONFIG, CHECK_TARGET,
         host.installer_target(config)]
     signed_at = config["signedAt"]
-    assert accepted_record(prefix, CONFIG) == (
-        '{"path":"%s","signedAt":%d}\n' % (CONFIG, signed_at))
-    assert accepted_record(prefix, "pc/shell/latest.json") is not None
+    assert accepted_record(prefix, CONFIG) == record_text(CONFIG, signed_at)
+    assert accepted_record(prefix, paths.kShellManifestPath) is not None
 
 
 @pytest.mark.parametrize("make_config,message", [
@@ -91,7 +94,7 @@ def test_signed_documents_install_and_update_to_a_signed_v3(keyed, host, prefix,
     pytest.param(lambda key, other, doc: {k: v for k, v in doc.items()
                                           if k not in ("signature", "signedAt")},
                  INVALID, id="no-signature"),
-    pytest.param(lambda key, other, doc: key.sign("pc/shell/latest.json", doc), INVALID,
+    pytest.param(lambda key, other, doc: key.sign(paths.kShellManifestPath, doc), INVALID,
                  id="manifest-signature-on-a-configuration"),
     pytest.param(lambda key, other, doc: key.sign("pc/config/1001.json", doc), INVALID,
                  id="signed-for-another-package"),
@@ -132,9 +135,9 @@ def test_an_older_configuration_is_refused_until_the_record_is_gone(keyed, host,
     assert [(log["data"]["status"], log["data"]["sdkCode"])
             for log in prefix.attempt_logs()] == [("handed-off", 0), ("failed", -5)]
     # A missing record means only that there is nothing to compare with.
-    (prefix.sdk_root / "signatures" / "pc-config-1234.json").unlink()
+    prefix.signature_record(CONFIG).unlink()
     assert keyed.run(timeout=60) == 0
-    assert accepted_record(prefix, CONFIG) == '{"path":"%s","signedAt":%d}\n' % (CONFIG, older_at)
+    assert accepted_record(prefix, CONFIG) == record_text(CONFIG, older_at)
 
 
 def test_two_games_at_once_both_keep_their_records(keyed, host, prefix, installer_bytes):
@@ -146,8 +149,7 @@ def test_two_games_at_once_both_keep_their_records(keyed, host, prefix, installe
     assert [proc.wait(90) for proc in shells] == [0, 0]
     for config in configs:
         path = "pc/config/%s.json" % config["packageId"]
-        assert accepted_record(prefix, path) == '{"path":"%s","signedAt":%d}\n' % (
-            path, config["signedAt"])
+        assert accepted_record(prefix, path) == record_text(path, config["signedAt"])
 
 
 def test_the_shell_without_keys_ignores_signature_members(shell, host, prefix, other_key,
@@ -158,4 +160,4 @@ def test_the_shell_without_keys_ignores_signature_members(shell, host, prefix, o
     host.set("/" + CONFIG, Response.json(bogus))
     assert shell.run(timeout=60) == 0
     assert prefix.wait_installer_run() is not None
-    assert not (prefix.sdk_root / "signatures").exists()
+    assert not prefix.signature_records.exists()

@@ -10,7 +10,7 @@ import time
 
 import pytest
 
-from install_support import failed_run, kept_name, windows_path
+from install_support import failed_run, installer_requests, windows_path
 from zrqtest import Gate
 from zrqtest.vocabulary import msg
 
@@ -20,10 +20,6 @@ SAVE_FAILED = msg.kSaveFailed
 HOUR = 3600
 
 
-def installer_requests(host, config):
-    return host.requests("files", host.installer_target(config))
-
-
 @pytest.mark.parametrize("link", ["hard-link", "symbolic-link"])
 def test_a_link_planted_as_the_kept_download_is_left_as_it_is(shell, host, prefix, tmp_path,
                                                               installer_bytes, link):
@@ -31,9 +27,8 @@ def test_a_link_planted_as_the_kept_download_is_left_as_it_is(shell, host, prefi
     victim = prefix.drive_c / "victim.bin"
     victim.write_bytes(b"not the installer" * 4096)
     before = victim.read_bytes()
-    partial = prefix.sdk_root / "temp" / "partial"
-    partial.mkdir(parents=True)
-    planted = partial / kept_name(installer_bytes)
+    planted = prefix.kept_path(installer_bytes)
+    planted.parent.mkdir(parents=True)
     if link == "hard-link":
         os.link(victim, planted)
     else:
@@ -67,16 +62,16 @@ def test_a_staging_folder_swapped_for_a_link_during_the_download_starts_nothing(
 
 def test_kept_bytes_that_prove_wrong_are_followed_by_one_whole_download(shell, host, prefix,
                                                                          installer_bytes):
-    partial = prefix.sdk_root / "temp" / "partial"
-    partial.mkdir(parents=True)
+    kept = prefix.kept_path(installer_bytes)
+    kept.parent.mkdir(parents=True)
     wrong = bytes(b ^ 0x5A for b in installer_bytes[:len(installer_bytes) // 2])
-    (partial / kept_name(installer_bytes)).write_bytes(wrong)
+    kept.write_bytes(wrong)
     config = host.publish_package(1234, installer_bytes=installer_bytes)
     assert shell.run(timeout=60) == 0
     assert prefix.wait_installer_run() is not None
     assert [r.range for r in installer_requests(host, config)] == [
         "bytes=%d-" % len(wrong), None]
-    assert not partial.exists() or list(partial.iterdir()) == []
+    assert not kept.parent.exists() or list(kept.parent.iterdir()) == []
 
 
 def test_an_elevated_run_stages_apart_and_takes_nothing_from_earlier_runs(shell, host, prefix,

@@ -13,7 +13,6 @@ from zrqtest.testhost import CHECK_TARGET, MANIFEST_PATH
 from install_support import assert_only_part_kept, expect_failure
 from zrqtest.vocabulary import limits, msg
 
-MANIFEST = MANIFEST_PATH
 CONFIG = "/pc/config/1234.json"
 CHECK = CHECK_TARGET
 INSTALLER = "/pc/installers/1234/setup-1234.exe"
@@ -61,7 +60,7 @@ def test_every_request_carries_the_agent_and_headers_in_order(shell, host, prefi
 
     reqs = host.requests()
     assert [(r.listener, r.method, r.target) for r in reqs] == [
-        ("files", "GET", MANIFEST),
+        ("files", "GET", MANIFEST_PATH),
         ("files", "GET", CONFIG),
         ("check", "POST", CHECK),
         ("files", "GET", INSTALLER),
@@ -158,7 +157,7 @@ def test_json_body_of_exactly_the_limit_is_accepted(shell, host, prefix):
     proc = shell.start()
     # No configuration is published: the run gets as far as asking for it.
     expect_failure(proc, prefix, msg.kNotAvailable, -7)
-    assert [r.target for r in host.requests()] == [MANIFEST, CONFIG]
+    assert [r.target for r in host.requests()] == [MANIFEST_PATH, CONFIG]
 
 
 def test_json_body_one_byte_over_the_limit_is_refused(shell, host, prefix):
@@ -166,7 +165,7 @@ def test_json_body_one_byte_over_the_limit_is_refused(shell, host, prefix):
     host.publish_package(1234)
     proc = shell.start()
     expect_failure(proc, prefix, msg.kDocumentTooLarge, -7)
-    assert [r.target for r in host.requests()] == [MANIFEST]
+    assert [r.target for r in host.requests()] == [MANIFEST_PATH]
 
 
 @pytest.mark.parametrize("where,body", [

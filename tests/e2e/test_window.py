@@ -6,7 +6,7 @@ import time
 
 import pytest
 
-from install_support import kept_name, only_log
+from install_support import only_log
 from zrqtest import Gate
 from window_support import check_first_window, stalled_session
 from zrqtest.png import read_bmp
@@ -230,8 +230,9 @@ def test_bytes_of_an_earlier_run_are_checked_with_their_own_status(shell, host, 
     config = host.publish_package(1234, installer_bytes=payload)
     temp = prefix.sdk_root / "temp"
     if earlier == "kept":
-        (temp / "partial").mkdir(parents=True)
-        (temp / "partial" / kept_name(payload)).write_bytes(payload[:-65536])
+        kept = prefix.kept_path(payload)
+        kept.parent.mkdir(parents=True)
+        kept.write_bytes(payload[:-65536])
     else:
         (temp / ATTEMPT).mkdir(parents=True)
         (temp / ATTEMPT / "original.exe").write_bytes(payload)

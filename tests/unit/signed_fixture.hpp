@@ -40,5 +40,4 @@ inline constexpr char kSignedConfigText[] = R"({"schemaVersion": 1, "packageId":
 
 inline nlohmann::json signedConfig() { return nlohmann::json::parse(kSignedConfigText); }
 
-
 }  // namespace cv::testing

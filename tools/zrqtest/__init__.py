@@ -12,7 +12,7 @@ _EXPORTS = {
     "Xvfb": "xvfb",
     "WinePrefix": "wineprefix", "build_template": "wineprefix",
     "TestHost": "testhost", "Response": "testhost", "Gate": "testhost", "HOSTS": "testhost",
-    "DELETE": "testhost", "padded_json": "testhost", "sha256_hex": "testhost",
+    "DELETE": "testhost", "sha256_hex": "testhost",
     "Driver": "driver", "WinctlError": "driver",
     "ShellLauncher": "shell", "ShellProcess": "shell", "DEFAULT_SETUP_NAME": "shell",
 }

@@ -66,19 +66,27 @@ def channel_tool():
     return ChannelTool(exe, exe_bits(release) if release.is_file() else 32)
 
 
+def built_path(variable, default):
+    """A build's exe: the one the variable names, by default build/<default>."""
+    return Path(os.environ.get(variable) or REPO_ROOT / "build" / default)
+
+
+def built_exe(variable, default):
+    exe = built_path(variable, default)
+    if not exe.is_file():
+        pytest.fail("%s is missing: scripts/build.sh builds it; %s names another" % (
+            exe, variable), pytrace=False)
+    return exe
+
+
 def release_exe_path():
     """The release shell the tests publish: ZRQ_RELEASE_EXE, by default the 32-bit one."""
-    return Path(os.environ.get("ZRQ_RELEASE_EXE") or
-                REPO_ROOT / "build" / "i686" / "src" / "zrq-setup.exe")
+    return built_path("ZRQ_RELEASE_EXE", "i686/src/zrq-setup.exe")
 
 
 @pytest.fixture(scope="session")
 def release_exe():
-    exe = release_exe_path()
-    if not exe.is_file():
-        pytest.fail("the 32-bit release shell is missing (%s): cmake --build --preset i686; "
-                    "ZRQ_RELEASE_EXE names another" % exe, pytrace=False)
-    return exe
+    return built_exe("ZRQ_RELEASE_EXE", "i686/src/zrq-setup.exe")
 
 
 @pytest.fixture(scope="session")

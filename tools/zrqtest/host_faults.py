@@ -92,19 +92,6 @@ class Response:
         return cls(body=json.dumps(doc, ensure_ascii=False, separators=(",", ":")).encode("utf-8"), **kw)
 
 
-def padded_json(doc, size):
-    """doc (a JSON object) serialised compactly and padded with a "pad" member to
-    exactly size bytes."""
-    doc = dict(doc, pad="")
-    base = len(json.dumps(doc, ensure_ascii=False, separators=(",", ":")).encode("utf-8"))
-    if base > size:
-        raise ValueError("document is already %d bytes" % base)
-    doc["pad"] = " " * (size - base)
-    data = json.dumps(doc, ensure_ascii=False, separators=(",", ":")).encode("utf-8")
-    assert len(data) == size
-    return data
-
-
 def sha256_hex(data):
     return hashlib.sha256(data).hexdigest()
 

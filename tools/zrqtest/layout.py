@@ -71,6 +71,15 @@ class ProductLayout:
         path = self.channel_record_path(app_id)
         return path.read_bytes() if path.is_file() else None
 
+    @property
+    def signature_records(self):
+        """Where a keyed shell keeps the newest signedAt it accepted for each path."""
+        return self.sdk_root / "signatures"
+
+    def signature_record(self, document_path):
+        """The record for a document's path ("pc/config/1234.json" -> pc-config-1234.json)."""
+        return self.signature_records / document_path.replace("/", "-")
+
     def kept_path(self, payload, owner="1234"):
         """Where a download's kept bytes lie: temp\\partial\\<owner>-<sha256>-<size>, owner
         the package id (or "shell" for a newer shell)."""

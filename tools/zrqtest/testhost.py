@@ -19,7 +19,7 @@ import threading
 import time
 from pathlib import Path
 
-from .host_faults import DELETE, Gate, Response, _apply, padded_json, sha256_hex  # noqa: F401
+from .host_faults import DELETE, Gate, Response, _apply, sha256_hex  # noqa: F401
 from .host_protocol import (CHECK_HOST, CHECK_TARGET, FILE_HOST, FILE_LISTENERS, HOSTS,  # noqa: F401
                             MANIFEST_PATH, OTHER_HOST, SUB_HOST, Request, _Listener)
 from .host_publish import ChannelDocuments
