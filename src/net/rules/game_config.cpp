@@ -71,7 +71,7 @@ GameConfig readGameConfig(const nlohmann::json& config, const std::string& packa
   read.gameId = config.at("gameId").get<std::string>();
   read.channelCode = config.at("channelCode").get<std::string>();
   read.displayName = config.at("displayName").get<std::string>();
-  read.installer = readInstallerDescriptor(config, "installer");
+  read.installer = descriptorAt(config, "installer");
   read.motherId = config.at("installer").at("packageId");
   return read;
 }

@@ -49,9 +49,7 @@ DocumentRules installerDescriptorRules(const std::string& member) {
   };
 }
 
-InstallerDescriptor readInstallerDescriptor(const nlohmann::json& document,
-                                            const std::string& member) {
-  enforce(installerDescriptorRules(member), document);
+InstallerDescriptor descriptorAt(const nlohmann::json& document, const std::string& member) {
   const nlohmann::json& served = document.at(member);
   InstallerDescriptor descriptor;
   descriptor.kind = served.at("type") == "msi" ? InstallerKind::Msi : InstallerKind::Exe;
@@ -60,6 +58,12 @@ InstallerDescriptor readInstallerDescriptor(const nlohmann::json& document,
   descriptor.url = served.at("url").get<std::string>();
   descriptor.publisherSha256 = served.value("publisherSha256", nlohmann::json());
   return descriptor;
+}
+
+InstallerDescriptor readInstallerDescriptor(const nlohmann::json& document,
+                                            const std::string& member) {
+  enforce(installerDescriptorRules(member), document);
+  return descriptorAt(document, member);
 }
 
 }  // namespace cv

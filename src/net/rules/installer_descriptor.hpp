@@ -29,6 +29,10 @@ struct InstallerDescriptor {
 // in that order.
 DocumentRules installerDescriptorRules(const std::string& member);
 
+// The descriptor at document[member] once its rules passed, as part of the
+// rules of the document that holds it.
+InstallerDescriptor descriptorAt(const nlohmann::json& document, const std::string& member);
+
 // The descriptor at document[member], its rules enforced.
 InstallerDescriptor readInstallerDescriptor(const nlohmann::json& document,
                                             const std::string& member);

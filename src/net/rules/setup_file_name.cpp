@@ -19,12 +19,9 @@ DocumentRules packageIdRules() {
        "1 to " + std::to_string(kPackageIdDigitsLimit) + " digits without a leading zero",
        InvalidInput, msg::kBadFileName,
        [id](const nlohmann::json& value) { return isPositiveDecimal(id(value), kPackageIdDigitsLimit); }},
-      // Ten digits without a leading zero compare byte-wise like numbers.
       {"package id", "at most " + std::to_string(kMaxPackageId), InvalidInput,
        msg::kInvalidPackage,
-       [id](const nlohmann::json& value) {
-         return id(value).size() < kPackageIdDigitsLimit || id(value) <= std::to_string(kMaxPackageId);
-       }},
+       [id](const nlohmann::json& value) { return isDecimalAtMost(id(value), kMaxPackageId); }},
   };
 }
 

@@ -20,8 +20,7 @@ const std::string kVersionLimit = "a decimal string of 1 to " + std::to_string(k
 bool isVersionCode(const nlohmann::json& value) {
   if (!value.is_string()) return false;
   const auto& text = value.get_ref<const std::string&>();
-  if (!isPositiveDecimal(text, kVersionDigitsLimit)) return false;
-  return text.size() < kVersionDigitsLimit || text <= std::to_string(kMaxVersionCode);
+  return isPositiveDecimal(text, kVersionDigitsLimit) && isDecimalAtMost(text, kMaxVersionCode);
 }
 
 }  // namespace
@@ -57,7 +56,7 @@ std::optional<ShellUpdate> readShellManifest(const nlohmann::json& manifest,
   // and then the shell member is not read at all.
   if (latest <= ownVersion) return std::nullopt;
   enforce(announcedShellRules(), manifest);
-  return ShellUpdate{latest, readInstallerDescriptor(manifest, "shell")};
+  return ShellUpdate{latest, descriptorAt(manifest, "shell")};
 }
 
 }  // namespace cv

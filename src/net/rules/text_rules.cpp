@@ -67,6 +67,11 @@ bool isPositiveDecimal(std::string_view text, std::size_t maxDigits) {
   return true;
 }
 
+bool isDecimalAtMost(std::string_view decimal, std::uint64_t max) {
+  const std::string limit = std::to_string(max);
+  return decimal.size() < limit.size() || decimal <= limit;
+}
+
 bool isPlainIdentifier(std::string_view text, std::size_t maxLength) {
   if (text.empty() || text.size() > maxLength) return false;
   for (const char c : text) {

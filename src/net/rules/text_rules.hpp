@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -15,6 +16,10 @@ bool isLowerHexSha256(std::string_view text);
 
 // 1 to maxDigits decimal digits, the first one 1-9 (no sign, no leading zero).
 bool isPositiveDecimal(std::string_view text, std::size_t maxDigits);
+
+// Whether a positive decimal (as above) is at most max: a shorter one always
+// is, one as long as max compares byte-wise like a number.
+bool isDecimalAtMost(std::string_view decimal, std::uint64_t max);
 
 // 1 to maxLength characters, each a-z, A-Z, 0-9, '_' or '-'.
 bool isPlainIdentifier(std::string_view text, std::size_t maxLength);
