@@ -1,6 +1,7 @@
 #include "platform/process_identity.hpp"
 
 #include <windows.h>
+#include <aclapi.h>
 #include <sddl.h>
 
 #include <vector>
@@ -70,6 +71,17 @@ std::optional<std::wstring> ownerOf(const std::wstring& path) {
   PSID owner = nullptr;
   BOOL defaulted = FALSE;
   if (!::GetSecurityDescriptorOwner(descriptor.data(), &owner, &defaulted)) return std::nullopt;
+  return sidText(owner);
+}
+
+std::optional<std::wstring> ownerOfOpenFile(void* handle) {
+  PSID owner = nullptr;
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  if (::GetSecurityInfo(handle, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &owner, nullptr,
+                        nullptr, nullptr, &descriptor) != ERROR_SUCCESS) {
+    return std::nullopt;
+  }
+  const LocalMemory held(descriptor);
   return sidText(owner);
 }
 

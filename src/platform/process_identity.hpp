@@ -17,5 +17,7 @@ const ProcessIdentity& processIdentity();
 
 // The owner of a file or directory; empty when it cannot be read.
 std::optional<std::wstring> ownerOf(const std::wstring& path);
+// The same for a file or directory held open (a HANDLE with READ_CONTROL).
+std::optional<std::wstring> ownerOfOpenFile(void* handle);
 
 }  // namespace cv

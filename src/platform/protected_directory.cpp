@@ -2,7 +2,6 @@
 #include "core/messages.hpp"
 
 #include <windows.h>
-#include <aclapi.h>
 #include <sddl.h>
 
 #include "core/error.hpp"
@@ -38,20 +37,6 @@ bool apply(const std::wstring& path, const DirectorySecurity& security) {
 
 constexpr wchar_t kAdministratorsOnly[] = L"O:BAG:BAD:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)";
 
-std::optional<std::wstring> ownerOfHandle(HANDLE handle) {
-  PSID owner = nullptr;
-  PSECURITY_DESCRIPTOR descriptor = nullptr;
-  if (::GetSecurityInfo(handle, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &owner, nullptr,
-                        nullptr, nullptr, &descriptor) != ERROR_SUCCESS) {
-    return std::nullopt;
-  }
-  const LocalMemory held(descriptor);
-  LPWSTR text = nullptr;
-  if (owner == nullptr || !::ConvertSidToStringSidW(owner, &text)) return std::nullopt;
-  const LocalMemory textHeld(text);
-  return std::wstring(text);
-}
-
 }  // namespace
 
 void createAdministratorsDirectory(const std::wstring& path) {
@@ -74,7 +59,7 @@ void createAdministratorsDirectory(const std::wstring& path) {
   // elevated takes that for the Administrators an elevated run creates as.
   const std::optional<std::wstring> alsoTrusted =
       seams::elevated().value_or(false) ? processIdentity().user : std::nullopt;
-  const std::optional<std::wstring> owner = ownerOfHandle(directory.get());
+  const std::optional<std::wstring> owner = ownerOfOpenFile(directory.get());
   ensure(owner && isAdministrativeOwner(*owner, alsoTrusted), SystemFailure, msg::kDirectoryAclFailed);
 }
 
