@@ -13,9 +13,11 @@ nlohmann::json fetchFileHostDocument(const std::string& path, const Checkpoint& 
   nlohmann::json document = fetchJson(fileHostBaseUrl() + "/" + path, std::string(), checkpoint);
   const std::vector<ChannelKey>& keys = channelKeys();
   if (keys.empty() || !document.is_object()) return document;
-  const SignatureMembers accepted = verifyDocumentSignature(
-      document, path, keys, unixTimeNow(), newestAcceptedSignature(path));
-  recordAcceptedSignature(path, accepted.signedAt);
+  const std::optional<std::int64_t> newest = newestAcceptedSignature(path);
+  const SignatureMembers accepted =
+      verifyDocumentSignature(document, path, keys, unixTimeNow(), newest);
+  // Records only rise: the same document accepted again leaves its record alone.
+  if (!newest || *newest < accepted.signedAt) recordAcceptedSignature(path, accepted.signedAt);
   return document;
 }
 
